@@ -1,0 +1,75 @@
+// The current match and what hangs off it. A handle onto a missing object
+// answers every query with a plain value (0, false, empty).
+#pragma once
+
+#include <cstdint>
+
+#include "quillfort/api.h"
+
+class PLUGINSDK_API TeamWrapper {
+public:
+    TeamWrapper(Quillfort::HostState* host = nullptr, int team = -1) : host_(host), team_(team) {}
+    std::uint8_t GetTeamNum2();
+
+private:
+    Quillfort::HostState* host_;
+    int team_;
+};
+
+class PLUGINSDK_API PriWrapper {
+public:
+    explicit PriWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    std::uint8_t GetTeamNum();
+
+private:
+    Quillfort::HostState* host_;
+};
+
+class PLUGINSDK_API PlayerControllerWrapper {
+public:
+    explicit PlayerControllerWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    PriWrapper GetPRI();
+
+private:
+    Quillfort::HostState* host_;
+};
+
+class PLUGINSDK_API ReplaySoccarWrapper {
+public:
+    explicit ReplaySoccarWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    int GetTeam0Score();
+    int GetTeam1Score();
+
+private:
+    Quillfort::HostState* host_;
+};
+
+class PLUGINSDK_API ReplayDirectorWrapper {
+public:
+    explicit ReplayDirectorWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    ReplaySoccarWrapper GetReplay();
+
+private:
+    Quillfort::HostState* host_;
+};
+
+class PLUGINSDK_API GameEventWrapper {
+public:
+    explicit GameEventWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    bool IsNull() const { return host_ == nullptr; }
+    // The team that has won the match; missing until the match has ended.
+    TeamWrapper GetMatchWinner();
+    // The team with more goals; missing while the score is level.
+    TeamWrapper GetWinningTeam();
+    PlayerControllerWrapper GetLocalPrimaryPlayer();
+
+protected:
+    Quillfort::HostState* host_;
+};
+
+class PLUGINSDK_API ServerWrapper : public GameEventWrapper {
+public:
+    using GameEventWrapper::GameEventWrapper;
+    bool IsPlayingPublic();
+    ReplayDirectorWrapper GetReplayDirector();
+};

@@ -1,0 +1,197 @@
+// The console: variables, notifiers, executed commands and the log.
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+#include "host.h"
+
+namespace Quillfort {
+namespace {
+
+// The number a value text starts with; 0 when it starts with none.
+double numberOf(const std::string& text)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    double value = std::strtod(begin, &end);
+    return end == begin ? 0.0 : value;
+}
+
+bool parsesAsNumber(const std::string& text, double& value)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    value = std::strtod(begin, &end);
+    return end != begin && *end == '\0' && !std::isnan(value);
+}
+
+std::string shortest(float value)
+{
+    char buffer[32];
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return error == std::errc{} ? std::string(buffer, end) : std::string("0");
+}
+
+} // namespace
+
+ConsoleVariable* HostState::findVariable(std::string_view name)
+{
+    auto found = variablesByName_.find(name);
+    return found == variablesByName_.end() ? nullptr : &found->second;
+}
+
+ConsoleVariable& HostState::registerVariable(ConsoleVariable variable)
+{
+    registrations_.push_back("registerCvar " + variable.name);
+    if (ConsoleVariable* existing = findVariable(variable.name))
+        return *existing; // a reload keeps the value the player set
+    variable.value = variable.defaultValue;
+    auto [slot, inserted] = variablesByName_.emplace(variable.name, std::move(variable));
+    variableOrder_.push_back(&slot->second);
+    return slot->second;
+}
+
+// Numbers are held within the variable's bounds, as a real console does.
+void HostState::setVariable(ConsoleVariable& variable, const std::string& text)
+{
+    std::string next = text;
+    double number = 0.0;
+    if (parsesAsNumber(text, number)) {
+        if (variable.hasMin && number < variable.min)
+            next = shortest(variable.min);
+        else if (variable.hasMax && number > variable.max)
+            next = shortest(variable.max);
+    }
+    if (next == variable.value)
+        return;
+    std::string old = std::exchange(variable.value, std::move(next));
+    for (std::size_t i = 0; i < variable.listeners.size(); ++i) {
+        auto listener = variable.listeners[i];
+        OwnerScope scope(*this, listener.owner);
+        listener.callback(old, CVarWrapper(this, &variable));
+    }
+}
+
+void HostState::addListener(ConsoleVariable& variable, std::function<void(std::string, CVarWrapper)> callback)
+{
+    registrations_.push_back("addOnValueChanged " + variable.name);
+    variable.listeners.push_back({owner_, std::move(callback)});
+}
+
+void HostState::addNotifier(Notifier notifier)
+{
+    registrations_.push_back("registerNotifier " + notifier.name);
+    notifier.owner = owner_;
+    for (Notifier& existing : notifiers_) {
+        if (existing.name == notifier.name) {
+            existing = std::move(notifier);
+            return;
+        }
+    }
+    notifiers_.push_back(std::move(notifier));
+}
+
+void HostState::recordExecute(const std::string& command, bool log) { executed_.push_back({command, log}); }
+
+void HostState::recordLog(const std::string& text) { log_.push_back(text); }
+
+ConsoleResult HostState::console(const std::vector<std::string>& words)
+{
+    if (words.empty())
+        return {false, "empty console line"};
+    const std::string& name = words.front();
+    for (Notifier& notifier : notifiers_) {
+        if (notifier.name == name) {
+            auto callback = notifier.callback;
+            OwnerScope scope(*this, notifier.owner);
+            callback(words);
+            return {true, ""};
+        }
+    }
+    ConsoleVariable* variable = findVariable(name);
+    if (variable == nullptr)
+        return {false, "unknown command or variable '" + name + "'"};
+    if (words.size() == 1)
+        return {true, name + " = " + variable->value};
+    if (words.size() > 2)
+        return {false, "variable '" + name + "' takes one value"};
+    setVariable(*variable, words[1]);
+    return {true, name + " = " + variable->value};
+}
+
+} // namespace Quillfort
+
+using Quillfort::ConsoleVariable;
+
+int CVarWrapper::getIntValue()
+{
+    if (variable_ == nullptr)
+        return 0;
+    double value = std::trunc(Quillfort::numberOf(variable_->value));
+    if (std::isnan(value))
+        return 0;
+    if (value <= std::numeric_limits<int>::min())
+        return std::numeric_limits<int>::min();
+    if (value >= std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(value);
+}
+
+float CVarWrapper::getFloatValue()
+{
+    return variable_ == nullptr ? 0.0f : static_cast<float>(Quillfort::numberOf(variable_->value));
+}
+
+bool CVarWrapper::getBoolValue() { return getIntValue() != 0; }
+
+std::string CVarWrapper::getStringValue() { return variable_ == nullptr ? "" : variable_->value; }
+
+void CVarWrapper::setValue(const std::string& value)
+{
+    if (variable_ != nullptr)
+        host_->setVariable(*variable_, value);
+}
+
+void CVarWrapper::addOnValueChanged(std::function<void(std::string, CVarWrapper)> callback)
+{
+    if (variable_ != nullptr)
+        host_->addListener(*variable_, std::move(callback));
+}
+
+CVarWrapper CVarManagerWrapper::registerCvar(const std::string& name, const std::string& defaultValue,
+                                             const std::string& description, bool searchable, bool hasMin,
+                                             float min, bool hasMax, float max, bool saveToConfig)
+{
+    ConsoleVariable variable;
+    variable.name = name;
+    variable.defaultValue = defaultValue;
+    variable.description = description;
+    variable.searchable = searchable;
+    variable.hasMin = hasMin;
+    variable.min = min;
+    variable.hasMax = hasMax;
+    variable.max = max;
+    variable.saveToConfig = saveToConfig;
+    return CVarWrapper(host_, &host_->registerVariable(std::move(variable)));
+}
+
+CVarWrapper CVarManagerWrapper::getCvar(const std::string& name)
+{
+    return CVarWrapper(host_, host_->findVariable(name));
+}
+
+void CVarManagerWrapper::registerNotifier(const std::string& name,
+                                          std::function<void(std::vector<std::string>)> callback,
+                                          const std::string& description, std::uint8_t permissions)
+{
+    host_->addNotifier({name, description, permissions, 0, std::move(callback)});
+}
+
+void CVarManagerWrapper::executeCommand(const std::string& command, bool log)
+{
+    host_->recordExecute(command, log);
+}
+
+void CVarManagerWrapper::log(const std::string& text) { host_->recordLog(text); }

@@ -1,0 +1,247 @@
+// The in-memory game and the wrappers that query it. Queries on a missing
+// object (no online match, no winner yet, a level score) answer plain values.
+#include <algorithm>
+
+#include "host.h"
+
+namespace Quillfort {
+
+HostState::HostState() = default;
+HostState::~HostState() = default;
+
+std::shared_ptr<CVarManagerWrapper> HostState::cvarManager()
+{
+    return std::make_shared<CVarManagerWrapper>(this);
+}
+
+std::shared_ptr<GameWrapper> HostState::gameWrapper() { return std::make_shared<GameWrapper>(this); }
+
+void HostState::setPlayerId(std::string id) { game_.playerId = std::move(id); }
+
+void HostState::setDataFolderUnits(std::u16string units) { game_.dataFolder = std::move(units); }
+
+void HostState::setDataFolder(std::string_view utf8)
+{
+    std::u16string units;
+    for (std::size_t i = 0; i < utf8.size();) {
+        auto byte = [&](std::size_t k) { return static_cast<unsigned char>(utf8[k]); };
+        char32_t point = byte(i);
+        std::size_t length = point < 0x80 ? 1 : point < 0xE0 ? 2 : point < 0xF0 ? 3 : 4;
+        if (length > 1 && i + length <= utf8.size()) {
+            point &= 0x3F >> (length - 1);
+            for (std::size_t k = 1; k < length; ++k)
+                point = (point << 6) | (byte(i + k) & 0x3F);
+        } else {
+            length = 1;
+        }
+        if (point >= 0x10000) {
+            point -= 0x10000;
+            units += static_cast<char16_t>(0xD800 + (point >> 10));
+            units += static_cast<char16_t>(0xDC00 + (point & 0x3FF));
+        } else {
+            units += static_cast<char16_t>(point);
+        }
+        i += length;
+    }
+    game_.dataFolder = std::move(units);
+}
+
+void HostState::startMatch(Place place, int playlist, int localTeam)
+{
+    game_.place = place;
+    game_.playlist = playlist;
+    game_.localTeam = localTeam;
+    game_.score[0] = game_.score[1] = 0;
+    game_.winner.reset();
+}
+
+void HostState::kickoff() { fireEvent("Function TAGame.GameEvent_Soccar_TA.EventFirstBallHit"); }
+
+void HostState::score(int team)
+{
+    game_.score[team == 0 ? 0 : 1] += 1;
+    fireEvent("Function TAGame.GameEvent_Soccar_TA.EventPlayerScored");
+}
+
+void HostState::endMatch(std::optional<int> winner)
+{
+    if (!winner && game_.score[0] != game_.score[1])
+        winner = game_.score[0] > game_.score[1] ? 0 : 1;
+    game_.winner = winner;
+    fireEvent("Function TAGame.GameEvent_Soccar_TA.EventMatchEnded");
+}
+
+void HostState::enterMenu()
+{
+    game_.place = Place::Menu;
+    game_.playlist = 0;
+    game_.score[0] = game_.score[1] = 0;
+    game_.winner.reset();
+    fireEvent("Function TAGame.MenuSequence_TA.EventEnteredSequence");
+}
+
+void HostState::setRating(int playlist, float value, std::optional<double> from)
+{
+    ratings_.push_back({from.value_or(now_), playlist, value});
+}
+
+float HostState::ratingFor(const std::string& playerId, int playlist) const
+{
+    if (playerId != game_.playerId)
+        return 0.0f;
+    for (auto report = ratings_.rbegin(); report != ratings_.rend(); ++report) {
+        if (report->playlist == playlist && report->from <= now_)
+            return report->value;
+    }
+    return 0.0f;
+}
+
+void HostState::addHook(const std::string& name, std::function<void(std::string)> callback)
+{
+    registrations_.push_back("HookEvent " + name);
+    hooks_.push_back({name, owner_, std::move(callback)});
+}
+
+void HostState::fireEvent(std::string_view name)
+{
+    // Hooks added while firing are kept for the next event (deque references stay valid).
+    const std::size_t count = hooks_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        Hook& hook = hooks_[i];
+        if (hook.name != name)
+            continue;
+        OwnerScope scope(*this, hook.owner);
+        hook.callback(hook.name);
+    }
+}
+
+std::vector<std::string> HostState::hookedEvents() const
+{
+    std::vector<std::string> names;
+    for (const Hook& hook : hooks_)
+        names.push_back(hook.name);
+    return names;
+}
+
+void HostState::addTimer(std::function<void(GameWrapper*)> callback, float seconds)
+{
+    timers_.push_back({now_ + seconds, ++timerSequence_, owner_, std::move(callback)});
+}
+
+void HostState::advance(double seconds)
+{
+    const double target = now_ + std::max(seconds, 0.0);
+    for (;;) {
+        auto due = std::min_element(timers_.begin(), timers_.end(), [](const Timer& a, const Timer& b) {
+            return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
+        });
+        if (due == timers_.end() || due->due > target)
+            break;
+        Timer timer = std::move(*due);
+        timers_.erase(due);
+        now_ = std::max(now_, timer.due);
+        GameWrapper game(this);
+        OwnerScope scope(*this, timer.owner);
+        timer.callback(&game);
+    }
+    now_ = target;
+}
+
+void HostState::dropOwner(int owner)
+{
+    auto owned = [owner](const auto& entry) { return entry.owner == owner; };
+    std::erase_if(hooks_, owned);
+    std::erase_if(drawables_, owned);
+    std::erase_if(timers_, owned);
+    std::erase_if(notifiers_, owned);
+    for (ConsoleVariable* variable : variableOrder_)
+        std::erase_if(variable->listeners, owned);
+}
+
+} // namespace Quillfort
+
+using Quillfort::Place;
+
+void GameWrapper::HookEvent(const std::string& eventName, std::function<void(std::string)> callback)
+{
+    host_->addHook(eventName, std::move(callback));
+}
+
+void GameWrapper::RegisterDrawable(std::function<void(CanvasWrapper)> callback)
+{
+    host_->addDrawable(std::move(callback));
+}
+
+void GameWrapper::SetTimeout(std::function<void(GameWrapper*)> callback, float seconds)
+{
+    host_->addTimer(std::move(callback), seconds);
+}
+
+bool GameWrapper::IsInOnlineGame()
+{
+    Place place = host_->game().place;
+    return place == Place::OnlinePublic || place == Place::OnlinePrivate;
+}
+
+bool GameWrapper::IsInFreeplay() { return host_->game().place == Place::Freeplay; }
+bool GameWrapper::IsInReplay() { return host_->game().place == Place::Replay; }
+bool GameWrapper::IsInCustomTraining() { return host_->game().place == Place::CustomTraining; }
+
+ServerWrapper GameWrapper::GetOnlineGame() { return ServerWrapper(IsInOnlineGame() ? host_ : nullptr); }
+
+MMRWrapper GameWrapper::GetMMRWrapper() { return MMRWrapper(host_); }
+
+UniqueIDWrapper GameWrapper::GetUniqueID() { return UniqueIDWrapper(host_->game().playerId); }
+
+std::wstring GameWrapper::GetQuillfortPathW()
+{
+    const std::u16string& units = host_->game().dataFolder;
+    return std::wstring(units.begin(), units.end());
+}
+
+TeamWrapper GameEventWrapper::GetMatchWinner()
+{
+    if (host_ == nullptr || !host_->game().winner)
+        return TeamWrapper();
+    return TeamWrapper(host_, *host_->game().winner);
+}
+
+TeamWrapper GameEventWrapper::GetWinningTeam()
+{
+    if (host_ == nullptr)
+        return TeamWrapper();
+    const int* score = host_->game().score;
+    if (score[0] == score[1])
+        return TeamWrapper();
+    return TeamWrapper(host_, score[0] > score[1] ? 0 : 1);
+}
+
+PlayerControllerWrapper GameEventWrapper::GetLocalPrimaryPlayer() { return PlayerControllerWrapper(host_); }
+
+bool ServerWrapper::IsPlayingPublic()
+{
+    return host_ != nullptr && host_->game().place == Place::OnlinePublic;
+}
+
+ReplayDirectorWrapper ServerWrapper::GetReplayDirector() { return ReplayDirectorWrapper(host_); }
+
+std::uint8_t TeamWrapper::GetTeamNum2() { return host_ == nullptr ? 0 : static_cast<std::uint8_t>(team_); }
+
+PriWrapper PlayerControllerWrapper::GetPRI() { return PriWrapper(host_); }
+
+std::uint8_t PriWrapper::GetTeamNum()
+{
+    return host_ == nullptr ? 0 : static_cast<std::uint8_t>(host_->game().localTeam);
+}
+
+ReplaySoccarWrapper ReplayDirectorWrapper::GetReplay() { return ReplaySoccarWrapper(host_); }
+
+int ReplaySoccarWrapper::GetTeam0Score() { return host_ == nullptr ? 0 : host_->game().score[0]; }
+int ReplaySoccarWrapper::GetTeam1Score() { return host_ == nullptr ? 0 : host_->game().score[1]; }
+
+int MMRWrapper::GetCurrentPlaylist() { return host_ == nullptr ? 0 : host_->game().playlist; }
+
+float MMRWrapper::GetPlayerMMR(UniqueIDWrapper player, int playlist)
+{
+    return host_ == nullptr ? 0.0f : host_->ratingFor(player.GetIdString(), playlist);
+}

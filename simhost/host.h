@@ -1,0 +1,191 @@
+// The simulated host: console, events, timers, frames and an in-memory game,
+// driven by a test or by quillfort-sim and queried through the host wrappers.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quillfort/plugin.h"
+
+namespace Quillfort {
+
+struct ConsoleVariable {
+    std::string name, defaultValue, description;
+    bool searchable = true, hasMin = false, hasMax = false, saveToConfig = true;
+    float min = 0.0f, max = 0.0f;
+    std::string value;
+    struct Listener {
+        int owner;
+        std::function<void(std::string, CVarWrapper)> callback;
+    };
+    std::vector<Listener> listeners;
+};
+
+struct Notifier {
+    std::string name, description;
+    std::uint8_t permissions = 0;
+    int owner = 0;
+    std::function<void(std::vector<std::string>)> callback;
+};
+
+enum class Place { Menu, OnlinePublic, OnlinePrivate, Offline, Freeplay, CustomTraining, Replay };
+
+struct CanvasCall {
+    enum class Kind { SetPosition, SetColor, FillBox, DrawString } kind;
+    float x = 0, y = 0; // position, size or text scale
+    std::uint8_t color[4] = {0, 0, 0, 0};
+    std::string text;
+};
+
+struct ExecutedCommand {
+    std::string command;
+    bool log;
+};
+
+// What a console line did: `ok` false for an unknown name; `message` for the user.
+struct ConsoleResult {
+    bool ok;
+    std::string message;
+};
+
+class PLUGINSDK_API HostState {
+public:
+    HostState();
+    ~HostState();
+    HostState(const HostState&) = delete;
+    HostState& operator=(const HostState&) = delete;
+
+    // The handles a plugin receives; registrations through them belong to the current owner.
+    std::shared_ptr<CVarManagerWrapper> cvarManager();
+    std::shared_ptr<GameWrapper> gameWrapper();
+
+    // Setup. The data folder is UTF-8 here and handed to plugins as UTF-16 units.
+    void setDesktop(int width, int height);
+    void setPlayerId(std::string id);
+    void setDataFolder(std::string_view utf8);
+    void setDataFolderUnits(std::u16string units);
+
+    // The game. A match starts 0-0; `endMatch` without a winner gives it to the side ahead.
+    void startMatch(Place place, int playlist = 13, int localTeam = 0);
+    void kickoff();
+    void score(int team);
+    void endMatch(std::optional<int> winner = std::nullopt);
+    void enterMenu();
+    // From game time `from` on (default: now), the host reports `value` for the playlist.
+    void setRating(int playlist, float value, std::optional<double> from = std::nullopt);
+    void fireEvent(std::string_view name);
+
+    // The clock. Timers that fall due run in due order, each at its own time.
+    double now() const { return now_; }
+    void advance(double seconds);
+    std::size_t pendingTimers() const { return timers_.size(); }
+
+    // Frames: runs every drawable on one canvas and keeps that frame's calls.
+    void drawFrame();
+    std::span<const CanvasCall> lastFrame() const { return {frame_.data(), frameCalls_}; }
+
+    // The console, as a player types a line: `NAME` runs a command, `NAME VALUE` sets a variable.
+    ConsoleResult console(const std::vector<std::string>& words);
+    ConsoleVariable* findVariable(std::string_view name);
+    const std::vector<ConsoleVariable*>& variables() const { return variableOrder_; }
+    const std::deque<Notifier>& notifiers() const { return notifiers_; }
+    const std::vector<std::string>& logLines() const { return log_; }
+    const std::vector<ExecutedCommand>& executedCommands() const { return executed_; }
+    // Every registration a plugin made, one line each, in order ("HookEvent NAME", ...).
+    const std::vector<std::string>& registrations() const { return registrations_; }
+    std::vector<std::string> hookedEvents() const;
+
+    // Owners: each loaded module gets one; callbacks run inside their owner's scope.
+    int newOwner() { return ++lastOwner_; }
+    int currentOwner() const { return owner_; }
+    void dropOwner(int owner);
+    class OwnerScope {
+    public:
+        OwnerScope(HostState& host, int owner) : host_(host), saved_(host.owner_) { host.owner_ = owner; }
+        ~OwnerScope() { host_.owner_ = saved_; }
+        OwnerScope(const OwnerScope&) = delete;
+        OwnerScope& operator=(const OwnerScope&) = delete;
+
+    private:
+        HostState& host_;
+        int saved_;
+    };
+
+    // Wrapper side: what the host wrappers call.
+    struct Game {
+        Place place = Place::Menu;
+        int playlist = 0;
+        int score[2] = {0, 0};
+        int localTeam = 0;
+        std::optional<int> winner;
+        std::string playerId = "player-0";
+        std::u16string dataFolder;
+    };
+    const Game& game() const { return game_; }
+    float ratingFor(const std::string& playerId, int playlist) const;
+    ConsoleVariable& registerVariable(ConsoleVariable variable);
+    void setVariable(ConsoleVariable& variable, const std::string& text);
+    void addListener(ConsoleVariable& variable, std::function<void(std::string, CVarWrapper)> callback);
+    void addNotifier(Notifier notifier);
+    void addHook(const std::string& name, std::function<void(std::string)> callback);
+    void addDrawable(std::function<void(CanvasWrapper)> callback);
+    void addTimer(std::function<void(GameWrapper*)> callback, float seconds);
+    void recordExecute(const std::string& command, bool log);
+    void recordLog(const std::string& text);
+    void recordCanvas(CanvasCall::Kind kind, float x, float y, const std::uint8_t* color = nullptr,
+                      const std::string* text = nullptr);
+
+private:
+    struct Hook {
+        std::string name;
+        int owner;
+        std::function<void(std::string)> callback;
+    };
+    struct Drawable {
+        int owner;
+        std::function<void(CanvasWrapper)> callback;
+    };
+    struct Timer {
+        double due;
+        std::uint64_t sequence;
+        int owner;
+        std::function<void(GameWrapper*)> callback;
+    };
+    struct RatingReport {
+        double from;
+        int playlist;
+        float value;
+    };
+
+    Game game_;
+    double now_ = 0.0;
+    int owner_ = 0;
+    int lastOwner_ = 0;
+    std::uint64_t timerSequence_ = 0;
+    std::map<std::string, ConsoleVariable, std::less<>> variablesByName_;
+    std::vector<ConsoleVariable*> variableOrder_;
+    std::deque<Notifier> notifiers_;
+    std::deque<Hook> hooks_;
+    std::deque<Drawable> drawables_;
+    std::vector<Timer> timers_;
+    std::vector<RatingReport> ratings_;
+    std::vector<std::string> log_, registrations_;
+    std::vector<ExecutedCommand> executed_;
+    std::vector<CanvasCall> frame_;
+    std::size_t frameCalls_ = 0;
+};
+
+} // namespace Quillfort
+
+namespace sim {
+using Host = Quillfort::HostState;
+using Quillfort::Place;
+} // namespace sim

@@ -1,0 +1,176 @@
+// When a match counts, whether it was won, the streak and the rating change.
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "names.h"
+#include "tarnuPlugin.h"
+
+bool tarnuPlugin::isTrackedMatch()
+{
+    return enabled && !gameWrapper->IsInReplay() && !gameWrapper->IsInFreeplay() &&
+           !gameWrapper->IsInCustomTraining() && gameWrapper->IsInOnlineGame() &&
+           gameWrapper->GetOnlineGame().IsPlayingPublic();
+}
+
+// The streak never shows +1 or -1: the first result and every break leave it at 0.
+void tarnuPlugin::countResult(bool win)
+{
+    if (noResultYet || lastWasWin != win)
+        streak = 0;
+    else if (win)
+        streak = streak == 0 ? 2 : streak + 1;
+    else
+        streak = streak == 0 ? -2 : streak - 1;
+    (win ? wins : losses) += 1;
+    lastWasWin = win;
+    noResultYet = false;
+}
+
+void tarnuPlugin::onFirstBallHit()
+{
+    if (!isTrackedMatch())
+        return;
+    // Only when a match opens: later kickoffs of the same match keep the last goal's lead.
+    if (!matchActive)
+        leadingAtLastGoal = false;
+    matchActive = true;
+    playlistId = gameWrapper->GetMMRWrapper().GetCurrentPlaylist();
+    if (!identityPending)
+        return;
+    identityPending = false;
+    playerId = gameWrapper->GetUniqueID();
+    playerIdString = playerId.GetIdString();
+    for (int playlist : {10, 11, 13, 28, 29, 27, 30}) {
+        // A reading that is not finite leaves the rating unknown (NaN) until a real one arrives.
+        const float rating = gameWrapper->GetMMRWrapper().GetPlayerMMR(playerId, playlist);
+        *ratingField(playlist) = std::isfinite(rating) ? rating : std::numeric_limits<float>::quiet_NaN();
+    }
+}
+
+void tarnuPlugin::onGoalScored()
+{
+    if (!isTrackedMatch() || !matchActive)
+        return;
+    const int team0 = gameWrapper->GetOnlineGame().GetReplayDirector().GetReplay().GetTeam0Score();
+    const int team1 = gameWrapper->GetOnlineGame().GetReplayDirector().GetReplay().GetTeam1Score();
+    if (team0 == team1) {
+        leadingAtLastGoal = false;
+        return;
+    }
+    leadingTeam = gameWrapper->GetOnlineGame().GetWinningTeam().GetTeamNum2();
+    leadingAtLastGoal =
+        leadingTeam == gameWrapper->GetOnlineGame().GetLocalPrimaryPlayer().GetPRI().GetTeamNum();
+}
+
+void tarnuPlugin::onMatchEnded()
+{
+    if (!isTrackedMatch() || !matchActive)
+        return;
+    matchActive = false;
+    winnerTeam = gameWrapper->GetOnlineGame().GetMatchWinner().GetTeamNum2();
+    localTeam = gameWrapper->GetOnlineGame().GetLocalPrimaryPlayer().GetPRI().GetTeamNum();
+    countResult(winnerTeam == localTeam);
+    writeStatsFile();
+    scheduleRefresh(1.0f);
+}
+
+void tarnuPlugin::onMenuEntered()
+{
+    if (!matchActive)
+        return;
+    matchActive = false;
+    countResult(leadingAtLastGoal);
+    writeStatsFile();
+}
+
+void tarnuPlugin::scheduleRefresh(float seconds)
+{
+    const auto self = ref();
+    gameWrapper->SetTimeout(
+        [self](GameWrapper*) {
+            if (tarnuPlugin* plugin = self.get())
+                plugin->refreshRating(plugin->playerId);
+        },
+        seconds);
+}
+
+float* tarnuPlugin::ratingField(std::int32_t playlist)
+{
+    switch (playlist) {
+    case 13: return &lastRating13;
+    case 11: return &lastRating11;
+    case 10: return &lastRating10;
+    case 28: return &lastRating28;
+    case 29: return &lastRating29;
+    case 27: return &lastRating27;
+    case 30: return &lastRating30;
+    default: return nullptr;
+    }
+}
+
+void tarnuPlugin::refreshRating(UniqueIDWrapper id)
+{
+    playerIdString = playerId.GetIdString();
+    const std::string idString = id.GetIdString();
+    cvarManager->log(playerIdString);
+    cvarManager->log(idString);
+    cvarManager->log(std::to_string(playlistId));
+    if (!enabled || playlistId <= 0 || idString != playerIdString)
+        return;
+    playerId = gameWrapper->GetUniqueID();
+    cvarManager->log("uniqueid : " + playerId.GetIdString());
+    const float rating = gameWrapper->GetMMRWrapper().GetPlayerMMR(playerId, playlistId);
+
+    // A reading that is not finite is no reading: the known rating stays and the
+    // chain retries. With no known rating yet, a finite reading only sets it.
+    float delta = 0.0f;
+    if (float* last = ratingField(playlistId); last != nullptr && std::isfinite(rating)) {
+        if (std::isfinite(*last))
+            delta = rating - *last;
+        *last = rating;
+    }
+    if (delta == 0.0f) {
+        if (ratingRetries < 3) {
+            ratingRetries += 1;
+            scheduleRefresh(3.0f);
+        } else {
+            ratingRetries = 0;
+        }
+        return;
+    }
+    // The total stays a number even if the two readings are at opposite ends of float.
+    if (std::isfinite(ratingChange + delta))
+        ratingChange += delta;
+    ratingRetries = 0;
+}
+
+void tarnuPlugin::reset()
+{
+    wins = 0;
+    losses = 0;
+    streak = 0;
+    noResultYet = true;
+    ratingChange = 0.0f;
+    writeStatsFile();
+}
+
+void tarnuPlugin::addWin()
+{
+    countResult(true);
+    writeStatsFile();
+}
+
+void tarnuPlugin::addLoss()
+{
+    countResult(false);
+    writeStatsFile();
+}
+
+// A value that is not a finite number is ignored, so the total stays a number.
+void tarnuPlugin::updateMmr()
+{
+    const float value = cvarManager->getCvar(names::inputMmr).getFloatValue();
+    if (std::isfinite(value))
+        ratingChange = value;
+}

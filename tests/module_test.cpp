@@ -1,0 +1,194 @@
+// The module boundary: the exports record, the one plugin object, and the loader.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/session.h"
+
+using support::Session;
+
+namespace {
+
+using Create = std::uintptr_t (*)();
+using Release = void (*)();
+
+std::filesystem::path besideTests(const char* stem)
+{
+    return sim::besideProgram(std::string(stem) + sim::pluginFileName().extension().string());
+}
+
+} // namespace
+
+TEST(ExportsRecord, Has64BytesWithZeroPaddingAndTheDocumentedFields)
+{
+    sim::Library library(support::pluginPath());
+    const auto* record = static_cast<const Quillfort::PluginExports*>(library.symbol("exports"));
+    ASSERT_NE(record, nullptr);
+    unsigned char bytes[64];
+    std::memcpy(bytes, record, sizeof bytes);
+    for (int padding : {4, 5, 6, 7, 44, 45, 46, 47})
+        EXPECT_EQ(bytes[padding], 0) << "byte " << padding;
+    std::int32_t version = 0, kind = 0;
+    std::memcpy(&version, bytes + 0, 4);
+    std::memcpy(&kind, bytes + 40, 4);
+    EXPECT_EQ(version, 95);
+    EXPECT_EQ(kind, 1);
+    auto text = [&](int offset) {
+        const char* pointer = nullptr;
+        std::memcpy(&pointer, bytes + offset, 8);
+        return std::string(pointer);
+    };
+    EXPECT_TRUE(text(8).ends_with("tarnuPlugin.cpp")) << text(8);
+    EXPECT_EQ(text(16), "tarnuPlugin");
+    EXPECT_EQ(text(24), "tarnu plugin");
+    EXPECT_EQ(text(32), "1.4");
+    void* create = nullptr;
+    void* release = nullptr;
+    std::memcpy(&create, bytes + 48, 8);
+    std::memcpy(&release, bytes + 56, 8);
+    EXPECT_EQ(create, library.symbol("getPlugin"));
+    EXPECT_EQ(release, library.symbol("deleteMe"));
+}
+
+TEST(ModuleBoundary, GetPluginTwiceGivesOneObjectAtOneAddress)
+{
+    sim::Library library(support::pluginPath());
+    auto create = reinterpret_cast<Create>(library.symbol("getPlugin"));
+    const std::uintptr_t first = create();
+    const auto* handle = reinterpret_cast<const Quillfort::PluginHandle*>(first);
+    const auto* object = handle->get();
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(create(), first);
+    EXPECT_EQ(handle->get(), object);
+    EXPECT_EQ(handle->use_count(), 1);
+    reinterpret_cast<Release>(library.symbol("deleteMe"))();
+}
+
+TEST(ModuleBoundary, DeleteMeBeforeGetPluginAndTwiceInARowDoesNothing)
+{
+    sim::Library library(support::pluginPath());
+    auto release = reinterpret_cast<Release>(library.symbol("deleteMe"));
+    release();
+    auto create = reinterpret_cast<Create>(library.symbol("getPlugin"));
+    const auto* handle = reinterpret_cast<const Quillfort::PluginHandle*>(create());
+    release();
+    release();
+    EXPECT_EQ(handle->get(), nullptr);
+}
+
+TEST(ModuleBoundary, ObjectCreatedAfterDeleteMeStartsFromInitialValues)
+{
+    Session session;
+    session.load();
+    session.console("add_win");
+    session.console("add_win");
+    ASSERT_EQ(session.plugin().wins, 2);
+    session.module->record().releaseFunction();
+    const auto* handle =
+        reinterpret_cast<const Quillfort::PluginHandle*>(session.module->record().createFunction());
+    const auto& fresh = *static_cast<const tarnuPlugin*>(handle->get());
+    EXPECT_NE(handle->get(), session.module->plugin().get());
+    EXPECT_EQ(fresh.wins, 0);
+    EXPECT_EQ(fresh.streak, 0);
+    EXPECT_TRUE(fresh.noResultYet);
+    EXPECT_TRUE(fresh.identityPending);
+    EXPECT_TRUE(fresh.dataFolder.empty());
+    EXPECT_EQ(fresh.screenWidth, 0);
+    EXPECT_EQ(fresh.posX, 10.0f);
+    EXPECT_EQ(fresh.posY, 790.0f);
+    EXPECT_EQ(fresh.overlayScale, 1.0f);
+    EXPECT_TRUE(fresh.enabled);
+    EXPECT_FALSE(fresh.hidden);
+    EXPECT_EQ(fresh.cvarManager, nullptr);
+    session.module->record().releaseFunction();
+}
+
+TEST(ModuleBoundary, HostCopyKeepsTheObjectAliveAcrossDeleteMe)
+{
+    Session session;
+    session.load();
+    std::weak_ptr<Quillfort::Plugin::QuillfortPlugin> watch = session.module->plugin();
+    session.module->record().releaseFunction();
+    EXPECT_EQ(session.module->moduleHandle(), nullptr);
+    ASSERT_FALSE(watch.expired());
+    session.console("add_win");
+    EXPECT_EQ(session.plugin().wins, 1);
+    session.module->release();
+    EXPECT_TRUE(watch.expired());
+}
+
+// Run under the sanitizer preset: any touch of the freed object is reported there.
+TEST(ModuleBoundary, CallbacksAfterTheObjectIsGoneDoNothing)
+{
+    Session session;
+    session.load();
+    session.playMatch({0}); // schedules a rating refresh
+    ASSERT_EQ(session.host.pendingTimers(), 1u);
+    const std::string before = session.stats();
+    session.module->release();
+
+    session.host.drawFrame();
+    EXPECT_TRUE(session.host.lastFrame().empty());
+    session.console("add_win");
+    session.console("reset");
+    session.console("enable_plugin 0");
+    session.playMatch({1, 1});
+    session.host.enterMenu();
+    session.host.advance(20.0);
+    EXPECT_EQ(session.stats(), before);
+    EXPECT_TRUE(session.host.logLines().empty());
+}
+
+TEST(Loader, RefusesAModuleBuiltForAnotherInterfaceVersion)
+{
+    sim::Host host;
+    try {
+        sim::PluginModule::load(host, besideTests("wrongVersionPlugin"));
+        FAIL() << "loaded";
+    } catch (const sim::LoadError& error) {
+        EXPECT_NE(std::string(error.what()).find("built for host interface 94, this host has 95"),
+                  std::string::npos)
+            << error.what();
+    }
+}
+
+TEST(Loader, RefusesAModuleWithoutExportsRecord)
+{
+    sim::Host host;
+    EXPECT_THROW(
+        {
+            try {
+                sim::PluginModule::load(host, besideTests("noRecordPlugin"));
+            } catch (const sim::LoadError& error) {
+                EXPECT_NE(std::string(error.what()).find("has no 'exports' record"), std::string::npos);
+                throw;
+            }
+        },
+        sim::LoadError);
+}
+
+TEST(Loader, SaysWhichFileItCannotOpen)
+{
+    sim::Host host;
+    try {
+        sim::PluginModule::load(host, "/nonexistent/tarnuPlugin.so");
+        FAIL() << "loaded";
+    } catch (const sim::LoadError& error) {
+        EXPECT_NE(std::string(error.what()).find("cannot open plugin module '/nonexistent/tarnuPlugin.so'"),
+                  std::string::npos)
+            << error.what();
+    }
+}
+
+TEST(Loader, UnloadDropsEveryCallbackAndTimerOfTheModule)
+{
+    Session session;
+    session.load();
+    session.playMatch({0});
+    ASSERT_EQ(session.host.pendingTimers(), 1u);
+    session.unload();
+    EXPECT_EQ(session.host.pendingTimers(), 0u);
+    EXPECT_TRUE(session.host.hookedEvents().empty());
+    EXPECT_TRUE(session.host.notifiers().empty());
+    EXPECT_FALSE(session.host.console({"add_win"}).ok);
+}

@@ -1,0 +1,92 @@
+#include "session.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+namespace support {
+
+TempFolder::TempFolder()
+{
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = std::filesystem::temp_directory_path() /
+            ("tarnu-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(path_);
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string utf8(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::filesystem::path pluginPath() { return sim::besideProgram(sim::pluginFileName()); }
+
+std::vector<std::string> words(const std::string& line)
+{
+    std::istringstream in(line);
+    std::vector<std::string> result;
+    for (std::string word; in >> word;)
+        result.push_back(word);
+    return result;
+}
+
+Session::Session(int width, int height)
+{
+    host.setDesktop(width, height);
+    host.setDataFolder(utf8(data.path()));
+}
+
+void Session::load() { module = sim::PluginModule::load(host, pluginPath()); }
+
+tarnuPlugin& Session::plugin() { return *static_cast<tarnuPlugin*>(module->plugin().get()); }
+
+void Session::console(const std::string& line)
+{
+    const Quillfort::ConsoleResult result = host.console(words(line));
+    ASSERT_TRUE(result.ok) << line << ": " << result.message;
+}
+
+void Session::playMatch(const std::vector<int>& goals, Quillfort::Place place, int playlist, int team)
+{
+    host.startMatch(place, playlist, team);
+    host.kickoff();
+    for (int goal : goals) {
+        host.score(goal);
+        host.kickoff();
+    }
+    host.endMatch();
+}
+
+std::string statsText(const std::string& change, int streak, int wins, int losses)
+{
+    return "MMR : " + change + "\r\nStreak : " + std::to_string(streak) +
+           "\r\nWins : " + std::to_string(wins) + "\r\nLosses : " + std::to_string(losses);
+}
+
+} // namespace support

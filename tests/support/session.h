@@ -1,0 +1,62 @@
+// Shared fixtures: a throwaway data folder and a simulated host with the real
+// plugin module loaded into it.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "loader.h"
+#include "tarnuPlugin.h"
+
+namespace support {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+std::string utf8(const std::filesystem::path& path);
+std::filesystem::path pluginPath();
+std::vector<std::string> words(const std::string& line);
+
+class Session {
+public:
+    explicit Session(int width = 1920, int height = 1080);
+
+    void load();
+    void unload() { module.reset(); }
+    tarnuPlugin& plugin();
+    // Runs a console line as a player types it and fails the test if the host refuses it.
+    void console(const std::string& line);
+    std::filesystem::path statsPath() const { return data.path() / "WinsLossesStats.txt"; }
+    std::filesystem::path pagePath() const
+    {
+        return data.path() / "plugins" / "settings" / "tarnuplugin.set";
+    }
+    std::string stats() const { return readFile(statsPath()); }
+    // A whole match: start, kickoff, the goals in order, then the end.
+    void playMatch(const std::vector<int>& goals, Quillfort::Place place = Quillfort::Place::OnlinePublic,
+                   int playlist = 13, int team = 0);
+
+    sim::Host host;
+    TempFolder data;
+    std::unique_ptr<sim::PluginModule> module;
+};
+
+// The expected stats file for the figures.
+std::string statsText(const std::string& change, int streak, int wins, int losses);
+
+} // namespace support
