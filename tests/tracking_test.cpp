@@ -1,0 +1,383 @@
+// Match tracking, driven as the game drives it: which matches count, the
+// streak, leaving early, and the rating refresh after a match.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "support/session.h"
+
+using Quillfort::Place;
+using support::Session;
+using support::statsText;
+
+namespace {
+
+constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
+constexpr float inf = std::numeric_limits<float>::infinity();
+
+void win(Session& session) { session.playMatch({0, 0, 1}); }
+void loss(Session& session) { session.playMatch({1}); }
+
+// A public match in the playlist that ends with a win, and the host's rating for
+// that playlist from `after` seconds past the end on.
+void winThenRating(Session& session, float rating, double after, int playlist = 13)
+{
+    session.playMatch({0}, Place::OnlinePublic, playlist);
+    session.host.setRating(playlist, rating, session.host.now() + after);
+}
+
+} // namespace
+
+TEST(Streak, FollowsResultsAndNeverShowsOne)
+{
+    Session session;
+    session.load();
+    const std::pair<bool, int> results[] = {{true, 0},  {true, 2},   {true, 3},
+                                            {false, 0}, {false, -2}, {true, 0}};
+    for (const auto& [won, streak] : results) {
+        won ? win(session) : loss(session);
+        EXPECT_EQ(session.plugin().streak, streak);
+    }
+    EXPECT_EQ(session.plugin().wins, 4);
+    EXPECT_EQ(session.plugin().losses, 2);
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 4, 2));
+}
+
+TEST(Streak, CommandsExtendAndBreakRunsLikeMatches)
+{
+    Session session;
+    session.load();
+    win(session);
+    session.console("add_win");
+    EXPECT_EQ(session.plugin().streak, 2);
+    session.console("add_loss");
+    EXPECT_EQ(session.plugin().streak, 0);
+    session.console("add_loss");
+    EXPECT_EQ(session.plugin().streak, -2);
+    loss(session);
+    EXPECT_EQ(session.plugin().streak, -3);
+    EXPECT_EQ(session.stats(), statsText("0.000000", -3, 2, 3));
+}
+
+TEST(Streak, ResetStartsOverAndAWinAfterItGivesZero)
+{
+    Session session;
+    session.load();
+    win(session);
+    win(session);
+    session.console("input_mmr 30");
+    session.console("update_mmr");
+    session.console("reset");
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 0, 0));
+    EXPECT_TRUE(session.plugin().noResultYet);
+    win(session);
+    EXPECT_EQ(session.plugin().streak, 0);
+    EXPECT_EQ(session.plugin().wins, 1);
+}
+
+TEST(Streak, MatchOpenAcrossResetCountsAsFirstResultOfTheNewSession)
+{
+    Session session;
+    session.load();
+    session.console("add_win");
+    session.console("add_win");
+    session.host.startMatch(Place::OnlinePublic);
+    session.host.kickoff();
+    session.console("reset");
+    session.host.score(0);
+    session.host.endMatch();
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
+}
+
+TEST(Eligibility, OnlyPublicOnlineMatchesCount)
+{
+    for (Place place :
+         {Place::OnlinePrivate, Place::Offline, Place::Freeplay, Place::CustomTraining, Place::Replay}) {
+        Session session;
+        session.load();
+        session.playMatch({0}, place);
+        session.host.enterMenu();
+        EXPECT_EQ(session.plugin().wins + session.plugin().losses, 0) << int(place);
+        EXPECT_FALSE(session.plugin().matchActive);
+        EXPECT_EQ(session.host.pendingTimers(), 0u);
+    }
+}
+
+TEST(Eligibility, DisabledPluginCountsNothing)
+{
+    Session session;
+    session.load();
+    session.console("enable_plugin 0");
+    session.playMatch({0});
+    session.host.enterMenu();
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 0, 0));
+}
+
+TEST(Eligibility, MatchEndIgnoredWhileDisabledCountsAtMenuByTheLead)
+{
+    Session session;
+    session.load();
+    session.host.startMatch(Place::OnlinePublic);
+    session.host.kickoff();
+    session.host.score(0);
+    session.host.kickoff();
+    session.console("enable_plugin 0");
+    session.host.endMatch(1);
+    EXPECT_TRUE(session.plugin().matchActive);
+    EXPECT_EQ(session.plugin().wins + session.plugin().losses, 0);
+    session.host.enterMenu();
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
+    EXPECT_EQ(session.host.pendingTimers(), 0u);
+}
+
+TEST(Eligibility, OnlyAKickoffOpensAMatch)
+{
+    Session session;
+    session.load();
+    session.host.startMatch(Place::OnlinePublic);
+    session.host.score(0);
+    session.host.endMatch();
+    session.host.enterMenu();
+    EXPECT_EQ(session.plugin().wins + session.plugin().losses, 0);
+    EXPECT_EQ(session.host.pendingTimers(), 0u);
+}
+
+TEST(Eligibility, AnEndedMatchIsCountedOnce)
+{
+    Session session;
+    session.load();
+    loss(session);
+    session.host.enterMenu();
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 0, 1));
+}
+
+TEST(Eligibility, TheWinnerDecidesNotTheScore)
+{
+    Session session;
+    session.load();
+    session.host.startMatch(Place::OnlinePublic, 13, 1);
+    session.host.kickoff();
+    session.host.score(0);
+    session.host.endMatch(1); // a forfeit by the leading side
+    EXPECT_EQ(session.plugin().wins, 1);
+    EXPECT_EQ(session.plugin().winnerTeam, 1);
+    EXPECT_EQ(session.plugin().localTeam, 1);
+}
+
+TEST(LeavingEarly, CountsByTheLeadAtTheLastGoalWithoutRefresh)
+{
+    struct Case {
+        std::vector<int> goals;
+        int team;
+        bool won;
+    };
+    const Case cases[] = {
+        {{0}, 0, true},       {{1}, 0, false},       {{0, 1}, 0, false},
+        {{0, 0, 1}, 0, true}, {{0, 0, 1}, 1, false}, {{1}, 1, true},
+    };
+    for (const Case& c : cases) {
+        Session session;
+        session.load();
+        session.host.startMatch(Place::OnlinePublic, 13, c.team);
+        session.host.kickoff();
+        for (int goal : c.goals) {
+            session.host.score(goal);
+            session.host.kickoff(); // the kickoff after a goal keeps its lead
+        }
+        session.host.enterMenu();
+        EXPECT_EQ(session.plugin().wins, c.won ? 1 : 0);
+        EXPECT_EQ(session.plugin().losses, c.won ? 0 : 1);
+        EXPECT_EQ(session.host.pendingTimers(), 0u);
+    }
+}
+
+TEST(LeavingEarly, BeforeAnyGoalIsALossWhateverTheLastMatchLeft)
+{
+    Session session;
+    session.load();
+    session.host.startMatch(Place::OnlinePublic);
+    session.host.kickoff();
+    session.host.score(0);
+    session.host.enterMenu(); // left with the lead: a win
+    session.host.startMatch(Place::OnlinePublic);
+    session.host.kickoff();
+    session.host.enterMenu(); // left before any goal
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 1));
+}
+
+TEST(RatingRefresh, LogsTheIdsAndPlaylistThenTheUniqueId)
+{
+    Session session;
+    session.host.setPlayerId("Steam|76561|0");
+    session.host.setRating(13, 1000.0f);
+    session.load();
+    winThenRating(session, 1009.0f, 0.5);
+    session.host.advance(1.0);
+    const std::vector<std::string> expected = {"Steam|76561|0", "Steam|76561|0", "13",
+                                               "uniqueid : Steam|76561|0"};
+    EXPECT_EQ(session.host.logLines(), expected);
+    EXPECT_EQ(session.plugin().ratingChange, 9.0f);
+    EXPECT_EQ(session.plugin().lastRating13, 1009.0f);
+    EXPECT_EQ(session.host.pendingTimers(), 0u);
+}
+
+TEST(RatingRefresh, RetriesEveryThreeSecondsUntilTheChangeArrives)
+{
+    for (double arrives : {0.5, 2.0, 5.0, 9.0}) {
+        Session session;
+        session.host.setRating(13, 1000.0f);
+        session.load();
+        winThenRating(session, 990.0f, arrives);
+        session.host.advance(9.9);
+        EXPECT_EQ(session.plugin().ratingChange, arrives < 9.0 ? -10.0f : 0.0f) << arrives;
+        session.host.advance(0.1);
+        EXPECT_EQ(session.plugin().ratingChange, -10.0f) << arrives;
+        EXPECT_EQ(session.plugin().ratingRetries, 0);
+        EXPECT_EQ(session.host.pendingTimers(), 0u);
+    }
+}
+
+TEST(RatingRefresh, GivesUpAfterFourReadingsAndAddsTheLateChangeNextMatch)
+{
+    Session session;
+    session.host.setRating(13, 1000.0f);
+    session.load();
+    winThenRating(session, 1010.0f, 11.0);
+    session.host.advance(7.0);
+    EXPECT_EQ(session.plugin().ratingRetries, 3);
+    session.host.advance(3.0);
+    EXPECT_EQ(session.plugin().ratingRetries, 0);
+    EXPECT_EQ(session.host.pendingTimers(), 0u);
+    EXPECT_EQ(session.plugin().ratingChange, 0.0f);
+    EXPECT_EQ(session.host.logLines().size(), 16u);
+
+    winThenRating(session, 1025.0f, 0.0);
+    session.host.advance(1.0);
+    EXPECT_EQ(session.plugin().ratingChange, 25.0f);
+    EXPECT_EQ(session.stats(), statsText("0.000000", 2, 2, 0)); // the refresh writes no file
+    session.console("add_loss");
+    EXPECT_EQ(session.stats(), statsText("25.000000", 0, 2, 1));
+}
+
+TEST(RatingRefresh, SumsChangesAcrossPlaylists)
+{
+    Session session;
+    session.host.setRating(13, 1000.0f);
+    session.host.setRating(11, 700.0f);
+    session.load();
+    winThenRating(session, 1012.0f, 0.0, 13);
+    session.host.advance(1.0);
+    winThenRating(session, 693.0f, 0.0, 11);
+    session.host.advance(1.0);
+    EXPECT_EQ(session.plugin().ratingChange, 5.0f);
+    EXPECT_EQ(session.plugin().lastRating11, 693.0f);
+    EXPECT_EQ(session.plugin().lastRating13, 1012.0f);
+}
+
+TEST(RatingRefresh, PlaylistOutsideTheSevenAddsNothingAfterThreeRereads)
+{
+    Session session;
+    session.host.setRating(6, 500.0f);
+    session.load();
+    winThenRating(session, 530.0f, 0.0, 6);
+    session.host.advance(30.0);
+    EXPECT_EQ(session.plugin().ratingChange, 0.0f);
+    EXPECT_EQ(session.plugin().ratingRetries, 0);
+    EXPECT_EQ(session.host.logLines().size(), 16u);
+}
+
+TEST(RatingRefresh, PlaylistZeroStopsAfterThreeLinesAndKeepsTheRetryCount)
+{
+    Session session;
+    session.load();
+    session.playMatch({0}, Place::OnlinePublic, 0);
+    session.plugin().ratingRetries = 1;
+    session.host.advance(30.0);
+    const std::vector<std::string> expected = {"player-0", "player-0", "0"};
+    EXPECT_EQ(session.host.logLines(), expected);
+    EXPECT_EQ(session.plugin().ratingRetries, 1);
+    EXPECT_EQ(session.host.pendingTimers(), 0u);
+}
+
+TEST(RatingRefresh, ARetryCountLeftAtOneShortensTheNextChain)
+{
+    Session session;
+    session.host.setRating(13, 1000.0f);
+    session.load();
+    session.plugin().ratingRetries = 1;
+    win(session);
+    session.host.advance(30.0);
+    EXPECT_EQ(session.host.logLines().size(), 12u); // three readings, four lines each
+}
+
+TEST(RatingRefresh, DisabledPluginStopsTheRefresh)
+{
+    Session session;
+    session.host.setRating(13, 1000.0f);
+    session.load();
+    winThenRating(session, 1010.0f, 0.0);
+    session.console("enable_plugin 0");
+    session.host.advance(30.0);
+    EXPECT_EQ(session.host.logLines().size(), 3u);
+    EXPECT_EQ(session.plugin().ratingChange, 0.0f);
+}
+
+TEST(RatingRefresh, IdentityAndBaselinesAreReadOnceAfterLoad)
+{
+    Session session;
+    session.host.setRating(13, 1000.0f);
+    session.host.setRating(30, 400.0f);
+    session.load();
+    session.host.startMatch(Place::OnlinePublic);
+    session.host.kickoff();
+    session.host.setRating(13, 1100.0f);
+    session.host.setPlayerId("someone-else");
+    session.host.kickoff();
+    EXPECT_EQ(session.plugin().lastRating13, 1000.0f);
+    EXPECT_EQ(session.plugin().lastRating30, 400.0f);
+    EXPECT_EQ(session.plugin().playerIdString, "player-0");
+    EXPECT_FALSE(session.plugin().identityPending);
+}
+
+TEST(NonFiniteRatings, AnUnknownBaselineIsSetByTheFirstRealReading)
+{
+    Session session;
+    session.host.setRating(13, notANumber);
+    session.load();
+    winThenRating(session, 1000.0f, 0.0);
+    session.host.advance(30.0);
+    EXPECT_EQ(session.plugin().ratingChange, 0.0f);
+    EXPECT_EQ(session.plugin().lastRating13, 1000.0f);
+    winThenRating(session, 1015.0f, 0.0);
+    session.host.advance(1.0);
+    EXPECT_EQ(session.plugin().ratingChange, 15.0f);
+}
+
+TEST(NonFiniteRatings, AreNeverAddedAndTheChainWaitsForARealReading)
+{
+    for (float bad : {notANumber, inf, -inf}) {
+        Session session;
+        session.host.setRating(13, 1000.0f);
+        session.load();
+        winThenRating(session, bad, 0.0);
+        session.host.setRating(13, 1012.0f, session.host.now() + 5.0);
+        session.host.advance(3.0);
+        EXPECT_TRUE(std::isfinite(session.plugin().ratingChange));
+        EXPECT_EQ(session.plugin().lastRating13, 1000.0f);
+        session.host.advance(27.0);
+        EXPECT_EQ(session.plugin().ratingChange, 12.0f);
+        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
+    }
+}
+
+TEST(NonFiniteRatings, UpdateMmrIgnoresAValueThatIsNotANumber)
+{
+    Session session;
+    session.load();
+    session.console("input_mmr 8");
+    session.console("update_mmr");
+    session.console("input_mmr nan");
+    session.console("update_mmr");
+    EXPECT_EQ(session.plugin().ratingChange, 8.0f);
+}
