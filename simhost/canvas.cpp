@@ -1,7 +1,50 @@
 // Frames: drawables run on one canvas that records every call in order.
+#include <charconv>
+
 #include "host.h"
 
 namespace Quillfort {
+namespace {
+
+std::string quoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default: out += c;
+        }
+    }
+    return out + '"';
+}
+
+}  // namespace
+
+std::string shortest(float value)
+{
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+std::string describe(const CanvasCall& call)
+{
+    using Kind = CanvasCall::Kind;
+    const std::string pair = shortest(call.x) + " " + shortest(call.y);
+    switch (call.kind) {
+    case Kind::SetPosition: return "SetPosition " + pair;
+    case Kind::FillBox: return "FillBox " + pair;
+    case Kind::DrawString: return "DrawString " + quoted(call.text) + " " + pair;
+    case Kind::SetColor: break;
+    }
+    std::string out = "SetColor";
+    for (std::uint8_t part : call.color)
+        out += " " + std::to_string(part);
+    return out;
+}
 
 void HostState::addDrawable(std::function<void(CanvasWrapper)> callback)
 {

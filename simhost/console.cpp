@@ -1,5 +1,4 @@
 // The console: variables, notifiers, executed commands and the log.
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -25,13 +24,6 @@ bool parsesAsNumber(const std::string& text, double& value)
     char* end = nullptr;
     value = std::strtod(begin, &end);
     return end != begin && *end == '\0' && !std::isnan(value);
-}
-
-std::string shortest(float value)
-{
-    char buffer[32];
-    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return error == std::errc{} ? std::string(buffer, end) : std::string("0");
 }
 
 } // namespace

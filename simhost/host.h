@@ -45,6 +45,12 @@ struct CanvasCall {
     std::string text;
 };
 
+// One canvas call as a trace line: `SetPosition 110 510`, `SetColor 255 255 0 255`,
+// `FillBox 90 125`, `DrawString "Wins : 3" 1 1`; numbers in their shortest exact form.
+PLUGINSDK_API std::string describe(const CanvasCall& call);
+// The shortest text that reads back as the same float: 110, 62.5, 0.5, -3.
+PLUGINSDK_API std::string shortest(float value);
+
 struct ExecutedCommand {
     std::string command;
     bool log;
