@@ -22,7 +22,7 @@ std::string quoted(const std::string& text)
     return out + '"';
 }
 
-}  // namespace
+} // namespace
 
 std::string shortest(float value)
 {

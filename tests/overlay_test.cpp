@@ -30,10 +30,10 @@ void place(Session& session, const char* x, const char* y, const char* scale)
 {
     session.host.findVariable("posx")->value = x;
     session.host.findVariable("posy")->value = y;
-    session.host.findVariable("scale")->value = scale;  // beyond the console's bounds on purpose
+    session.host.findVariable("scale")->value = scale; // beyond the console's bounds on purpose
 }
 
-}  // namespace
+} // namespace
 
 TEST(Overlay, DrawsTheBoxAndSevenLinesAtScaleOne)
 {
@@ -42,14 +42,29 @@ TEST(Overlay, DrawsTheBoxAndSevenLinesAtScaleOne)
     session.console("posx 100");
     session.console("posy 500");
     const std::vector<std::string> expected = {
-        "SetPosition 100 500",         "SetColor 0 0 0 150",          "FillBox 90 125",
-        "SetPosition 110 510",         "SetColor 255 255 0 255",      "DrawString \"MMR : +0\" 1 1",
-        "SetPosition 110 526",         "SetColor 0 191 255 255",      "DrawString \"Streak : 0\" 1 1",
-        "SetPosition 110 542",         "SetColor 0 255 0 255",        "DrawString \"Wins : 0\" 1 1",
-        "SetPosition 110 558",         "SetColor 204 0 0 255",        "DrawString \"Losses : 0\" 1 1",
-        "SetPosition 110 574",         "SetColor 180 180 180 150",    "DrawString \"          v1.4\" 1 1",
-        "SetPosition 110 590",         "SetColor 255 255 255 255",    "DrawString \"     Plugin\" 1 1",
-        "SetPosition 110 606",         "DrawString \"     by tarnu\" 1 1",
+        "SetPosition 100 500",
+        "SetColor 0 0 0 150",
+        "FillBox 90 125",
+        "SetPosition 110 510",
+        "SetColor 255 255 0 255",
+        "DrawString \"MMR : +0\" 1 1",
+        "SetPosition 110 526",
+        "SetColor 0 191 255 255",
+        "DrawString \"Streak : 0\" 1 1",
+        "SetPosition 110 542",
+        "SetColor 0 255 0 255",
+        "DrawString \"Wins : 0\" 1 1",
+        "SetPosition 110 558",
+        "SetColor 204 0 0 255",
+        "DrawString \"Losses : 0\" 1 1",
+        "SetPosition 110 574",
+        "SetColor 180 180 180 150",
+        "DrawString \"          v1.4\" 1 1",
+        "SetPosition 110 590",
+        "SetColor 255 255 255 255",
+        "DrawString \"     Plugin\" 1 1",
+        "SetPosition 110 606",
+        "DrawString \"     by tarnu\" 1 1",
     };
     EXPECT_EQ(frame(session), expected);
     EXPECT_EQ(session.plugin().posX, 100.0f);
@@ -106,8 +121,8 @@ TEST(Overlay, RoundsTheRatingChangeHalfAwayFromZero)
     Session session;
     session.load();
     const std::pair<float, const char*> cases[] = {
-        {0.0f, "MMR : +0"},   {0.5f, "MMR : +1"},     {-0.4f, "MMR : +0"}, {-0.5f, "MMR : -1"},
-        {2.5f, "MMR : +3"},   {14.49f, "MMR : +14"},  {-7.6f, "MMR : -8"}, {-0.0f, "MMR : +0"},
+        {0.0f, "MMR : +0"}, {0.5f, "MMR : +1"},    {-0.4f, "MMR : +0"}, {-0.5f, "MMR : -1"},
+        {2.5f, "MMR : +3"}, {14.49f, "MMR : +14"}, {-7.6f, "MMR : -8"}, {-0.0f, "MMR : +0"},
     };
     for (const auto& [change, text] : cases)
         EXPECT_EQ(firstLine(session, change), std::string("DrawString \"") + text + "\" 1 1") << change;
@@ -165,7 +180,7 @@ TEST(Overlay, DrawnFramesAllocateNothingAfterTheFirst)
     session.load();
     {
         support::AllocationCounter control;
-        session.console("add_win");  // writing the stats file allocates
+        session.console("add_win"); // writing the stats file allocates
         ASSERT_GT(control.count(), 0);
     }
 

@@ -9,7 +9,7 @@
 namespace {
 std::atomic<int> active{0};
 std::atomic<long> counted{0};
-}  // namespace
+} // namespace
 
 void* operator new(std::size_t size)
 {
@@ -38,4 +38,4 @@ AllocationCounter::~AllocationCounter() { --active; }
 
 long AllocationCounter::count() const { return counted.load(); }
 
-}  // namespace support
+} // namespace support

@@ -13,4 +13,4 @@ public:
     long count() const;
 };
 
-}  // namespace support
+} // namespace support
