@@ -7,24 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "datafolder.h"
 #include "host.h"
 #include "loader.h"
 #include "tarnuPlugin.h"
 
 namespace support {
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
@@ -52,7 +40,7 @@ public:
                    int playlist = 13, int team = 0);
 
     sim::Host host;
-    TempFolder data;
+    sim::DataFolder data;
     std::unique_ptr<sim::PluginModule> module;
 };
 

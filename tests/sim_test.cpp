@@ -1,0 +1,275 @@
+// quillfort-sim itself: the scenario language, expectations, exit statuses and input modes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "cli.h"
+#include "picture.h"
+#include "scenario.h"
+#include "support/session.h"
+
+namespace {
+
+struct SimRun {
+    int status;
+    std::string output;
+};
+
+SimRun runFile(const std::string& scenario, std::vector<std::string> options = {})
+{
+    sim::DataFolder folder;
+    const auto file = folder.path() / "case.qsim";
+    support::writeFile(file, scenario);
+    std::vector<std::string> args = {"quillfort-sim"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(file.string());
+    std::vector<const char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(arg.c_str());
+    std::istringstream in;
+    std::ostringstream out;
+    const int status = qsim::runCli(int(argv.size()), argv.data(), in, out, false);
+    std::string text = out.str();
+    for (std::size_t at; (at = text.find(file.string())) != std::string::npos;)
+        text.replace(at, file.string().size(), "case.qsim");
+    return {status, text};
+}
+
+SimRun runInput(const std::string& input, bool terminal)
+{
+    const char* argv[] = {"quillfort-sim"};
+    std::istringstream in(input);
+    std::ostringstream out;
+    const int status = qsim::runCli(1, argv, in, out, terminal);
+    return {status, out.str()};
+}
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+} // namespace
+
+TEST(ScenarioWords, SplitsOnBlanksAndReadsQuotedTextWithEscapes)
+{
+    std::vector<std::string> words;
+    EXPECT_FALSE(qsim::splitWords("  page \"a\\\\b \\\"c\\\"\\r\\n\\t\"  x ", words));
+    const std::vector<std::string> expected = {"page", "a\\b \"c\"\r\n\t", "x"};
+    EXPECT_EQ(words, expected);
+    EXPECT_FALSE(qsim::splitWords("expect file a \"\"", words));
+    EXPECT_EQ(words.back(), "");
+}
+
+TEST(ScenarioWords, RejectsBrokenQuotes)
+{
+    std::vector<std::string> words;
+    EXPECT_EQ(qsim::splitWords("page \"open", words), "unterminated quote");
+    EXPECT_EQ(qsim::splitWords("page \"ends in escape\\", words), "unterminated quote");
+    EXPECT_EQ(qsim::splitWords("page \"\\q\"", words), "unknown escape '\\q'");
+    EXPECT_EQ(qsim::splitWords("page \"a\"b", words), "a quoted word must be followed by a blank");
+}
+
+TEST(ScenarioParse, ReadsEveryStatementWithItsArguments)
+{
+    const qsim::Script script =
+        qsim::parseScript("# comment\n\n  desktop 800 600\nmatch private playlist=11 team=1\n"
+                          "rating 13 -inf\nend winner=1\nwait 2.5\nexpect draws 23\n");
+    ASSERT_TRUE(script.error.empty()) << script.error;
+    ASSERT_EQ(script.statements.size(), 6u);
+    EXPECT_EQ(script.statements[0].line, 3);
+    EXPECT_EQ(script.statements[0].first, 800);
+    EXPECT_EQ(script.statements[1].place, sim::Place::OnlinePrivate);
+    EXPECT_EQ(script.statements[1].first, 11);
+    EXPECT_EQ(script.statements[1].second, 1);
+    EXPECT_TRUE(std::isinf(script.statements[2].number));
+    EXPECT_EQ(script.statements[3].winner, 1);
+    EXPECT_EQ(script.statements[4].number, 2.5);
+    EXPECT_EQ(script.statements[5].first, 23);
+}
+
+TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"load\njump\n", "2: unknown statement 'jump'"},
+        {"load\n\nexpect nothing\n", "3: unknown statement 'expect nothing'"},
+        {"desktop 1920\n", "1: wrong number of arguments: 1 given, usage: desktop W H"},
+        {"desktop 1920 tall\n", "1: desktop size must be two positive whole numbers"},
+        {"rating 13 lots\n", "1: rating must be a number, nan, inf or -inf, not 'lots'"},
+        {"wait -1\n", "1: seconds must be a number of 0 or more, not '-1'"},
+        {"match ranked\n",
+         "1: unknown match kind 'ranked' (public, private, offline, freeplay, training, replay)"},
+        {"match public team=2\n", "1: team must be 0 or 1"},
+        {"match public colour=1\n", "1: unknown option 'colour=1'"},
+        {"goal 2\n", "1: team must be 0 or 1, not '2'"},
+        {"end winner=x\n", "1: 'winner=x' needs a whole number after '='"},
+        {"load\npage \"open\n", "2: unterminated quote"},
+    };
+    for (const auto& [text, message] : cases) {
+        const qsim::Script script = qsim::parseScript(text);
+        EXPECT_EQ(std::to_string(script.errorLine) + ": " + script.error, message);
+        EXPECT_TRUE(script.statements.empty());
+    }
+}
+
+TEST(SimRunner, PassingScenarioPrintsLogCommandsAndSummary)
+{
+    const SimRun run =
+        runFile("rating 13 1000\nload\nmatch public\nkickoff\nend winner=0\nrating 13 1010\nwait 1\n"
+                "expect log \"uniqueid : player-0\"\nexpect command cl_settings_refreshplugins\n");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(has(run.output, "command: cl_settings_refreshplugins\n"));
+    EXPECT_TRUE(has(run.output, "log: 13\nlog: uniqueid : player-0\n"));
+    EXPECT_TRUE(has(run.output, "case.qsim: 9 statements, 2 expectations, 0 failed\n")) << run.output;
+}
+
+TEST(SimRunner, FailedExpectationsGiveExitOneWithFileAndLine)
+{
+    const SimRun run = runFile("load\nexpect cvar posx 20\nexpect file WinsLossesStats.txt \"MMR\"\n"
+                               "expect nofile WinsLossesStats.txt\nexpect log nothing\nexpect nolog nothing\n"
+                               "expect command nothing\nexpect nocommand cl_settings_refreshplugins\nframe\n"
+                               "expect draws 3\nexpect draw FillBox 91 125\nexpect draw FillBox 90 125\n");
+    EXPECT_EQ(run.status, 1);
+    const char* lines[] = {
+        "case.qsim:2: expected posx = \"20\", got \"19\"",
+        "case.qsim:3: expected file WinsLossesStats.txt to hold \"MMR\", got \"MMR : 0.000000\\r\\nStreak",
+        "case.qsim:4: expected no file WinsLossesStats.txt, got a file",
+        "case.qsim:5: expected log line \"nothing\", got no such line",
+        "case.qsim:7: expected command \"nothing\", got it was not sent",
+        "case.qsim:8: expected no command \"cl_settings_refreshplugins\", got it was sent",
+        "case.qsim:10: expected 3 canvas calls, got 23",
+        "case.qsim:11: expected draw FillBox 91 125, got no such call in the last frame",
+        "case.qsim: 12 statements, 10 expectations, 8 failed",
+    };
+    for (const char* line : lines)
+        EXPECT_TRUE(has(run.output, line)) << line << "\n---\n" << run.output;
+    EXPECT_FALSE(has(run.output, "case.qsim:6:"));
+    EXPECT_FALSE(has(run.output, "case.qsim:12:"));
+}
+
+TEST(SimRunner, ExpectLogSearchesForwardFromTheLastMatch)
+{
+    const SimRun run = runFile("load\nmatch public playlist=0\nkickoff\nend\nwait 1\n"
+                               "expect log player-0\nexpect log player-0\nexpect log player-0\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has(run.output, "case.qsim:8: expected log line \"player-0\"")) << run.output;
+}
+
+TEST(SimRunner, BadScenarioGivesExitTwoAndRunsNothing)
+{
+    const SimRun run = runFile("load\nconsole add_win\nframe\nexpect draws 23\nfly away\n");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.output, "case.qsim:5: error: unknown statement 'fly'\n");
+}
+
+TEST(SimRunner, StatementThatCannotRunStopsTheScenario)
+{
+    const SimRun twice = runFile("load\nload\nconsole add_win\nexpect cvar nothing 1\n");
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_TRUE(has(twice.output, "case.qsim:2: error: the plugin is already loaded\n"));
+    EXPECT_FALSE(has(twice.output, "nothing"));
+
+    const SimRun missing = runFile("load\n", {"--plugin", "/nonexistent/module.so"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(has(missing.output, "case.qsim:1: error: cannot open plugin module '/nonexistent/module.so'"))
+        << missing.output;
+}
+
+TEST(SimRunner, MissingScenarioFileIsAnError)
+{
+    const char* argv[] = {"quillfort-sim", "/nonexistent/case.qsim"};
+    std::istringstream in;
+    std::ostringstream out;
+    EXPECT_EQ(qsim::runCli(2, argv, in, out, false), 2);
+    EXPECT_EQ(out.str(), "/nonexistent/case.qsim: error: cannot open the scenario file\n");
+}
+
+TEST(SimRunner, TraceAndQuietChangeWhatIsPrinted)
+{
+    const std::string scenario = "load\nconsole posx 100\nconsole posy 500\nframe\n";
+    const SimRun traced = runFile(scenario, {"--trace"});
+    EXPECT_TRUE(
+        has(traced.output, "draw: SetPosition 100 500\ndraw: SetColor 0 0 0 150\ndraw: FillBox 90 125\n"));
+    EXPECT_TRUE(has(traced.output, "draw: DrawString \"     by tarnu\" 1 1\n"));
+    const SimRun quiet = runFile(scenario, {"--quiet"});
+    EXPECT_EQ(quiet.output, "");
+}
+
+TEST(SimRunner, DataFolderOptionKeepsTheFilesAndGetsTheShippedPage)
+{
+    sim::DataFolder parent;
+    const auto data = parent.path() / "data";
+    const SimRun run = runFile("load\n", {"--data", data.string()});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(support::readFile(data / "WinsLossesStats.txt"), support::statsText("0.000000", 0, 0, 0));
+    EXPECT_TRUE(
+        has(support::readFile(data / "plugins" / "settings" / "tarnuplugin.set"), "5|X Position|posx|0|"));
+}
+
+TEST(SimInput, PipedInputRunsAsAScenario)
+{
+    const SimRun run =
+        runInput("load\nconsole add_win\nexpect file WinsLossesStats.txt \"MMR : 0.000000\\r\\nStreak : "
+                 "0\\r\\nWins : 1\\r\\nLosses : 0\"\n",
+                 false);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(has(run.output, "<stdin>: 3 statements, 1 expectations, 0 failed")) << run.output;
+    EXPECT_FALSE(has(run.output, "qsim> "));
+}
+
+TEST(SimInput, TerminalSessionPromptsPrintsEffectsAndSurvivesMistakes)
+{
+    const SimRun run =
+        runInput("load\nconsole posx 50\nfly\nconsole add_win\nframe\nexpect draws 23\n", true);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(has(run.output, "qsim> ")) << run.output;
+    EXPECT_TRUE(has(run.output, "console: posx = 50\n"));
+    EXPECT_TRUE(has(run.output, "<stdin>:3: error: unknown statement 'fly'\n"));
+    EXPECT_TRUE(has(run.output,
+                    "WinsLossesStats.txt: \"MMR : 0.000000\\r\\nStreak : 0\\r\\nWins : 1\\r\\nLosses : 0\""));
+    EXPECT_TRUE(has(run.output, "frame: 23 canvas calls\n"));
+    EXPECT_TRUE(has(run.output, "ok\n"));
+}
+
+TEST(SimOptions, VersionAndBadOptions)
+{
+    const char* version[] = {"quillfort-sim", "--version"};
+    std::istringstream in;
+    std::ostringstream out;
+    EXPECT_EQ(qsim::runCli(2, version, in, out, false), 0);
+    EXPECT_EQ(out.str(), "quillfort-sim 1.4\n");
+    const char* bad[] = {"quillfort-sim", "--colour"};
+    std::ostringstream err;
+    EXPECT_EQ(qsim::runCli(2, bad, in, err, false), 2);
+    EXPECT_TRUE(has(err.str(), "--colour")) << err.str();
+}
+
+TEST(SimPictures, FrameWritesAPngOrSaysPicturesAreMissing)
+{
+    sim::DataFolder pictures;
+    const SimRun run =
+        runFile("desktop 320 200\nload\nframe shots/one.png\n", {"--pictures", pictures.path().string()});
+    const auto png = pictures.path() / "shots" / "one.png";
+    if (!qsim::picturesAvailable()) {
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(has(run.output, "built without pictures")) << run.output;
+        return;
+    }
+    EXPECT_EQ(run.status, 0) << run.output;
+    const std::string bytes = support::readFile(png);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(bytes.substr(16, 8), std::string("\0\0\x01\x40\0\0\0\xc8", 8)); // 320 x 200
+}
+
+TEST(SimPictures, UnreadableBackgroundIsAnError)
+{
+    if (!qsim::picturesAvailable())
+        GTEST_SKIP() << "built without pictures";
+    sim::DataFolder pictures;
+    const SimRun run = runFile("load\nbackground /nonexistent/screen.png\nframe one.png\nexpect draws 99\n",
+                               {"--pictures", pictures.path().string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(
+        has(run.output, "case.qsim:3: error: cannot read background picture '/nonexistent/screen.png'"))
+        << run.output;
+    EXPECT_FALSE(has(run.output, "expected 99"));
+}

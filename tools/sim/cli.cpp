@@ -1,0 +1,86 @@
+#include "cli.h"
+
+#include <CLI/CLI.hpp>
+
+#include "runner.h"
+#include "text.h"
+
+namespace qsim {
+namespace {
+
+// A terminal session: a prompt, every statement's effect, and an error does not end it.
+int interactive(const Options& options, std::istream& in, std::ostream& out)
+{
+    Runner runner(options, "<stdin>", out);
+    bool failedToRun = false;
+    std::string line;
+    for (int number = 1; out << "qsim> " << std::flush, std::getline(in, line); ++number) {
+        ParsedLine parsed = parseLine(line, number);
+        if (!parsed.error.empty()) {
+            out << "<stdin>:" << number << ": error: " << parsed.error << "\n";
+            failedToRun = true;
+        } else if (parsed.statement && runner.run(*parsed.statement) == Outcome::Error) {
+            failedToRun = true;
+        }
+    }
+    out << "\n";
+    runner.printSummary();
+    return failedToRun ? 2 : runner.failures() == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& out, bool terminal)
+{
+    CLI::App app{"Plays scripted sessions against a Quillfort plugin module in a simulated host.",
+                 "quillfort-sim"};
+    Options options;
+    options.plugin = sim::besideProgram(sim::pluginFileName());
+    options.shippedPage = sim::besideProgram("tarnuplugin.set");
+    options.pictures = ".";
+    std::vector<std::string> scenarios;
+    std::string data;
+    app.add_option("--plugin", options.plugin, "The plugin module to load")->capture_default_str();
+    app.add_option("--data", data, "The host data folder (default: a fresh temporary folder per scenario)");
+    app.add_option("--pictures", options.pictures, "The folder for pictures given with relative paths")
+        ->capture_default_str();
+    app.add_flag("--trace", options.trace, "Print every canvas call of every frame");
+    app.add_flag("--quiet", options.quiet, "Print only failed expectations and errors");
+    app.set_version_flag("--version", std::string("quillfort-sim ") + QSIM_VERSION);
+    app.add_option("SCENARIO", scenarios, "Scenario files, run in order (default: standard input)");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        std::ostringstream err;
+        const int code = app.exit(e, out, err);
+        out << err.str();
+        return code == 0 ? 0 : 2;
+    }
+    if (!data.empty())
+        options.data = data;
+
+    if (scenarios.empty()) {
+        if (terminal) {
+            options.interactive = true;
+            return interactive(options, in, out);
+        }
+        std::ostringstream text;
+        text << in.rdbuf();
+        return runScript(options, "<stdin>", text.str(), out);
+    }
+    int status = 0;
+    for (const std::string& file : scenarios) {
+        const auto text = readFile(file);
+        if (!text) {
+            out << file << ": error: cannot open the scenario file\n";
+            return 2;
+        }
+        const int result = runScript(options, file, *text, out);
+        if (result == 2)
+            return 2;
+        status = std::max(status, result);
+    }
+    return status;
+}
+
+} // namespace qsim

@@ -1,0 +1,67 @@
+// Plays one scenario against the plugin module in the simulated host.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "datafolder.h"
+#include "host.h"
+#include "loader.h"
+#include "scenario.h"
+
+namespace qsim {
+
+struct Options {
+    std::filesystem::path plugin;              // the module to load
+    std::optional<std::filesystem::path> data; // the data folder; a fresh one per scenario when empty
+    std::filesystem::path pictures;            // where relative picture paths go
+    std::filesystem::path shippedPage;         // copied into a data folder that has no page
+    bool trace = false;
+    bool quiet = false;
+    bool interactive = false; // print the effect of every statement
+};
+
+enum class Outcome { Done, Failed, Error };
+
+class Runner {
+public:
+    Runner(const Options& options, std::string name, std::ostream& out);
+    ~Runner();
+    Runner(const Runner&) = delete;
+    Runner& operator=(const Runner&) = delete;
+
+    // Runs one statement. Failed: an expectation did not hold (printed, the
+    // scenario goes on). Error: the statement could not run (printed).
+    Outcome run(const Statement& statement);
+    void printSummary();
+    int failures() const { return failures_; }
+
+private:
+    Outcome act(const Statement& s);
+    Outcome check(const Statement& s);
+    Outcome frame(const Statement& s);
+    Outcome error(const Statement& s, const std::string& message);
+    Outcome expect(const Statement& s, bool held, const std::string& expected, const std::string& got);
+    void printNews();
+    std::filesystem::path dataPath(const std::string& relative) const;
+
+    const Options& options_;
+    std::string name_;
+    std::ostream& out_;
+    std::unique_ptr<sim::Host> host_;
+    std::unique_ptr<sim::DataFolder> data_;
+    std::unique_ptr<sim::PluginModule> module_;
+    std::filesystem::path background_;
+    int width_ = 1920, height_ = 1080;
+    std::size_t logShown_ = 0, commandsShown_ = 0, logCursor_ = 0;
+    std::string statsShown_;
+    int statements_ = 0, expectations_ = 0, failures_ = 0;
+};
+
+// Reads the whole scenario, then runs it. Returns 0, 1 (an expectation failed) or 2 (an error).
+int runScript(const Options& options, const std::string& name, std::string_view text, std::ostream& out);
+
+} // namespace qsim

@@ -1,0 +1,185 @@
+// What each statement does: the game and the player's actions, and the checks.
+#include <cmath>
+#include <fstream>
+
+#include "picture.h"
+#include "runner.h"
+#include "text.h"
+
+namespace qsim {
+namespace {
+
+// A canvas call as written in `expect draw`: numbers compare as floats.
+bool sameCall(const Quillfort::CanvasCall& call, const std::vector<std::string>& words)
+{
+    std::vector<std::string> actual;
+    splitWords(Quillfort::describe(call), actual);
+    if (actual.size() != words.size() || actual[0] != words[0])
+        return false;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        if (call.kind == Quillfort::CanvasCall::Kind::DrawString && i == 1) {
+            if (actual[i] != words[i])
+                return false;
+            continue;
+        }
+        char* end = nullptr;
+        const float expected = std::strtof(words[i].c_str(), &end);
+        if (*end != '\0' || expected != std::strtof(actual[i].c_str(), nullptr))
+            return false;
+    }
+    return true;
+}
+
+std::string callText(std::vector<std::string> words)
+{
+    if (words.size() > 1 && words[0] == "DrawString")
+        words[1] = qsim::quoted(words[1]);
+    return joined(words);
+}
+
+} // namespace
+
+Outcome Runner::act(const Statement& s)
+{
+    switch (s.verb) {
+    case Verb::Desktop:
+        width_ = s.first;
+        height_ = s.second;
+        host_->setDesktop(width_, height_);
+        return Outcome::Done;
+    case Verb::Player: host_->setPlayerId(s.words[0]); return Outcome::Done;
+    case Verb::Page: {
+        std::error_code ignored;
+        std::filesystem::create_directories(data_->pagePath().parent_path(), ignored);
+        std::ofstream page(data_->pagePath(), std::ios::binary | std::ios::trunc);
+        page << s.words[0];
+        page.close();
+        return page ? Outcome::Done
+                    : error(s, "cannot write the settings page '" + data_->pagePath().string() + "'");
+    }
+    case Verb::NoPage: {
+        std::error_code failure;
+        std::filesystem::remove(data_->pagePath(), failure);
+        return failure ? error(s, "cannot remove the settings page: " + failure.message()) : Outcome::Done;
+    }
+    case Verb::Load:
+        if (module_)
+            return error(s, "the plugin is already loaded");
+        try {
+            module_ = sim::PluginModule::load(*host_, options_.plugin);
+        } catch (const sim::LoadError& failure) {
+            return error(s, failure.what());
+        }
+        return Outcome::Done;
+    case Verb::Unload:
+        if (!module_)
+            return error(s, "no plugin is loaded");
+        module_.reset();
+        return Outcome::Done;
+    case Verb::Console: {
+        const Quillfort::ConsoleResult result = host_->console(s.words);
+        if (!options_.quiet && (!result.ok || options_.interactive) && !result.message.empty())
+            out_ << "console: " << result.message << "\n";
+        return Outcome::Done;
+    }
+    case Verb::Rating: host_->setRating(s.first, static_cast<float>(s.number)); return Outcome::Done;
+    case Verb::Match: host_->startMatch(s.place, s.first, s.second); return Outcome::Done;
+    case Verb::Kickoff: host_->kickoff(); return Outcome::Done;
+    case Verb::Goal: host_->score(s.first); return Outcome::Done;
+    case Verb::End: host_->endMatch(s.winner); return Outcome::Done;
+    case Verb::Menu: host_->enterMenu(); return Outcome::Done;
+    case Verb::Wait:
+        host_->advance(s.number);
+        if (options_.interactive)
+            out_ << "clock: " << host_->now() << " s\n";
+        return Outcome::Done;
+    case Verb::Frame: return frame(s);
+    case Verb::Background:
+        if (!picturesAvailable())
+            return error(s, "this quillfort-sim was built without pictures");
+        background_ = s.words[0];
+        return Outcome::Done;
+    default: return error(s, "not an action");
+    }
+}
+
+Outcome Runner::frame(const Statement& s)
+{
+    host_->drawFrame();
+    const auto calls = host_->lastFrame();
+    if (options_.trace) {
+        for (const Quillfort::CanvasCall& call : calls)
+            out_ << "draw: " << Quillfort::describe(call) << "\n";
+    } else if (options_.interactive) {
+        out_ << "frame: " << calls.size() << " canvas calls\n";
+    }
+    if (s.words.empty())
+        return Outcome::Done;
+    const std::filesystem::path png = options_.pictures / s.words[0];
+    if (const std::string failure = renderPicture(calls, width_, height_, background_, png); !failure.empty())
+        return error(s, failure);
+    if (!options_.quiet)
+        out_ << "picture: " << png.string() << "\n";
+    return Outcome::Done;
+}
+
+Outcome Runner::check(const Statement& s)
+{
+    const auto& w = s.words;
+    switch (s.verb) {
+    case Verb::ExpectFile: {
+        const auto bytes = readFile(dataPath(w[0]));
+        return expect(s, bytes == w[1], "file " + w[0] + " to hold " + qsim::quoted(w[1]),
+                      bytes ? qsim::quoted(*bytes) : "no such file");
+    }
+    case Verb::ExpectNoFile: {
+        const bool exists = std::filesystem::exists(dataPath(w[0]));
+        return expect(s, !exists, "no file " + w[0], "a file");
+    }
+    case Verb::ExpectLog: {
+        const auto& log = host_->logLines();
+        for (std::size_t i = logCursor_; i < log.size(); ++i) {
+            if (log[i] == w[0]) {
+                logCursor_ = i + 1;
+                return expect(s, true, "", "");
+            }
+        }
+        const std::string next = logCursor_ < log.size() ? qsim::quoted(log[logCursor_]) : "nothing";
+        return expect(s, false, "log line " + qsim::quoted(w[0]),
+                      "no such line after the last match (next: " + next + ")");
+    }
+    case Verb::ExpectNoLog: {
+        const auto& log = host_->logLines();
+        const bool found = std::find(log.begin(), log.end(), w[0]) != log.end();
+        return expect(s, !found, "no log line " + qsim::quoted(w[0]), "that line");
+    }
+    case Verb::ExpectCommand:
+    case Verb::ExpectNoCommand: {
+        const auto& sent = host_->executedCommands();
+        const bool found = std::any_of(sent.begin(), sent.end(),
+                                       [&](const auto& command) { return command.command == w[0]; });
+        const bool wanted = s.verb == Verb::ExpectCommand;
+        return expect(s, found == wanted, (wanted ? "command " : "no command ") + qsim::quoted(w[0]),
+                      found ? "it was sent" : "it was not sent");
+    }
+    case Verb::ExpectCvar: {
+        const Quillfort::ConsoleVariable* variable = host_->findVariable(w[0]);
+        return expect(s, variable != nullptr && variable->value == w[1], w[0] + " = " + qsim::quoted(w[1]),
+                      variable ? qsim::quoted(variable->value) : "no such variable");
+    }
+    case Verb::ExpectDraw: {
+        const auto calls = host_->lastFrame();
+        const bool found =
+            std::any_of(calls.begin(), calls.end(), [&](const auto& call) { return sameCall(call, w); });
+        return expect(s, found, "draw " + callText(w), "no such call in the last frame");
+    }
+    case Verb::ExpectDraws: {
+        const auto count = host_->lastFrame().size();
+        return expect(s, count == std::size_t(s.first), std::to_string(s.first) + " canvas calls",
+                      std::to_string(count));
+    }
+    default: return error(s, "not a check");
+    }
+}
+
+} // namespace qsim
