@@ -2,7 +2,6 @@
 // the two mirrored switches and the data folder.
 #include <gtest/gtest.h>
 
-#include "quillfort/desktop.h"
 #include "support/session.h"
 
 using support::Session;
@@ -40,14 +39,6 @@ void expectVariable(sim::Host& host, const Expected& expected)
     EXPECT_EQ(variable->max, expected.max);
 }
 
-// The desktop the plugin measures: on Windows the real one, elsewhere the host's stand-in.
-RECT desktop()
-{
-    RECT rect{};
-    GetWindowRect(GetDesktopWindow(), &rect);
-    return rect;
-}
-
 } // namespace
 
 TEST(LoadSequence, RegistersEverythingInOrder)
@@ -80,7 +71,7 @@ TEST(LoadSequence, RegistersTheConsoleVariablesWithDesktopDefaults)
 {
     Session session(1920, 1080);
     session.load();
-    const RECT rect = desktop();
+    const RECT rect = support::measuredDesktop();
     const std::string posx = std::to_string(rect.right / 100);
     const std::string posy = std::to_string(rect.bottom * 65 / 100);
 #if !defined(_WIN32)

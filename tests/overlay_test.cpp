@@ -176,6 +176,9 @@ TEST(Overlay, NewPositionAndScaleShowOnTheNextFrame)
 
 TEST(Overlay, DrawnFramesAllocateNothingAfterTheFirst)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "on Windows a program's operator new does not see what other modules allocate";
+#endif
     Session session;
     session.load();
     {

@@ -4,7 +4,9 @@
 
 #include "support/session.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#  include <windows.h>
+#else
 #  include "support/faults.h"
 #endif
 
@@ -12,8 +14,9 @@ using support::Session;
 
 namespace {
 
-const std::string xLine = "5|X Position|posx|0|1920\r\n";
-const std::string yLine = "5|Y Position|posy|0|1080\r\n";
+const RECT desktop = support::measuredDesktop();
+const std::string xLine = "5|X Position|posx|0|" + std::to_string(desktop.right) + "\r\n";
+const std::string yLine = "5|Y Position|posy|0|" + std::to_string(desktop.bottom) + "\r\n";
 
 bool refreshSent(const Session& session)
 {
@@ -104,7 +107,37 @@ TEST(SettingsPage, MissingPageLeavesAnEmptyScratchFileAndSendsNothing)
     EXPECT_FALSE(refreshSent(session));
 }
 
-#if !defined(_WIN32)
+TEST(SettingsPage, DataFolderWithNonAsciiNamesGetsItsPageRewritten)
+{
+    Session session;
+    const auto folder = session.data.path() / std::filesystem::path(u8"Jos\u00e9 \u00fcber \U0001F3C6");
+    const auto page = folder / "plugins" / "settings" / "tarnuplugin.set";
+    support::writeFile(page, "X Position\nY\n");
+    session.host.setDataFolder(support::utf8(folder));
+    session.load();
+    EXPECT_EQ(support::readFile(page), xLine + yLine);
+    EXPECT_TRUE(refreshSent(session));
+}
+
+#if defined(_WIN32)
+
+// Windows refuses to replace a file that another program holds open without
+// sharing deletion; the page must survive that.
+TEST(SettingsPage, PageHeldOpenElsewhereIsKeptWhole)
+{
+    Session session;
+    const std::string original = "X Position\r\nY\r\n";
+    support::writeFile(session.pagePath(), original);
+    HANDLE held = CreateFileW(session.pagePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    session.load();
+    CloseHandle(held);
+    EXPECT_EQ(support::readFile(session.pagePath()), original);
+    EXPECT_EQ(support::readFile(session.pagePath().parent_path() / "temp.set"), xLine + yLine);
+}
+
+#else
 
 class SettingsPageFaults : public ::testing::Test {
 protected:

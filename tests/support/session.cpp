@@ -39,6 +39,13 @@ std::vector<std::string> words(const std::string& line)
     return result;
 }
 
+RECT measuredDesktop()
+{
+    RECT rect{};
+    GetWindowRect(GetDesktopWindow(), &rect);
+    return rect;
+}
+
 Session::Session(int width, int height)
 {
     host.setDesktop(width, height);

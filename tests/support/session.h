@@ -10,6 +10,7 @@
 #include "datafolder.h"
 #include "host.h"
 #include "loader.h"
+#include "quillfort/desktop.h"
 #include "tarnuPlugin.h"
 
 namespace support {
@@ -19,6 +20,9 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string utf8(const std::filesystem::path& path);
 std::filesystem::path pluginPath();
 std::vector<std::string> words(const std::string& line);
+// The desktop the plugin measures at load: on Windows the real one, elsewhere
+// the stand-in's (1920 x 1080 unless a session asked for another).
+RECT measuredDesktop();
 
 class Session {
 public:

@@ -34,6 +34,7 @@ int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
 {
     CLI::App app{"Plays scripted sessions against a Quillfort plugin module in a simulated host.",
                  "quillfort-sim"};
+    app.allow_windows_style_options(false); // a path like /data/x.qsim is not an option
     Options options;
     options.plugin = sim::besideProgram(sim::pluginFileName());
     options.shippedPage = sim::besideProgram("tarnuplugin.set");
