@@ -87,7 +87,13 @@ void HostState::addNotifier(Notifier notifier)
 
 void HostState::recordExecute(const std::string& command, bool log) { executed_.push_back({command, log}); }
 
-void HostState::recordLog(const std::string& text) { log_.push_back(text); }
+void HostState::recordLog(const std::string& text)
+{
+    if (log_.size() == logScrollback)
+        log_.pop_front();
+    log_.push_back(text);
+    ++logged_;
+}
 
 ConsoleResult HostState::console(const std::vector<std::string>& words)
 {

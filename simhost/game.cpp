@@ -82,7 +82,14 @@ void HostState::enterMenu()
 
 void HostState::setRating(int playlist, float value, std::optional<double> from)
 {
-    ratings_.push_back({from.value_or(now_), playlist, value});
+    const double start = std::max(from.value_or(now_), now_);
+    // The newest report hides older ones of the playlist from its start on.
+    std::erase_if(ratings_,
+                  [&](const RatingReport& old) { return old.playlist == playlist && old.from >= start; });
+    if (start <= now_)
+        std::erase_if(ratings_,
+                      [&](const RatingReport& old) { return old.playlist == playlist && old.from <= now_; });
+    ratings_.push_back({start, playlist, value});
 }
 
 float HostState::ratingFor(const std::string& playerId, int playlist) const

@@ -86,6 +86,7 @@ public:
     void endMatch(std::optional<int> winner = std::nullopt);
     void enterMenu();
     // From game time `from` on (default: now), the host reports `value` for the playlist.
+    // Reports that can no longer be seen are forgotten, so a long session stays small.
     void setRating(int playlist, float value, std::optional<double> from = std::nullopt);
     void fireEvent(std::string_view name);
 
@@ -103,7 +104,10 @@ public:
     ConsoleVariable* findVariable(std::string_view name);
     const std::vector<ConsoleVariable*>& variables() const { return variableOrder_; }
     const std::deque<Notifier>& notifiers() const { return notifiers_; }
-    const std::vector<std::string>& logLines() const { return log_; }
+    // The console keeps the last lines only, as a game console's scrollback does.
+    static constexpr std::size_t logScrollback = 1000;
+    const std::deque<std::string>& logLines() const { return log_; }
+    std::size_t loggedLines() const { return logged_; }
     const std::vector<ExecutedCommand>& executedCommands() const { return executed_; }
     // Every registration a plugin made, one line each, in order ("HookEvent NAME", ...).
     const std::vector<std::string>& registrations() const { return registrations_; }
@@ -183,7 +187,9 @@ private:
     std::deque<Drawable> drawables_;
     std::vector<Timer> timers_;
     std::vector<RatingReport> ratings_;
-    std::vector<std::string> log_, registrations_;
+    std::deque<std::string> log_;
+    std::size_t logged_ = 0;
+    std::vector<std::string> registrations_;
     std::vector<ExecutedCommand> executed_;
     std::vector<CanvasCall> frame_;
     std::size_t frameCalls_ = 0;

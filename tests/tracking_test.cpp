@@ -214,8 +214,8 @@ TEST(RatingRefresh, LogsTheIdsAndPlaylistThenTheUniqueId)
     session.load();
     winThenRating(session, 1009.0f, 0.5);
     session.host.advance(1.0);
-    const std::vector<std::string> expected = {"Steam|76561|0", "Steam|76561|0", "13",
-                                               "uniqueid : Steam|76561|0"};
+    const std::deque<std::string> expected = {"Steam|76561|0", "Steam|76561|0", "13",
+                                              "uniqueid : Steam|76561|0"};
     EXPECT_EQ(session.host.logLines(), expected);
     EXPECT_EQ(session.plugin().ratingChange, 9.0f);
     EXPECT_EQ(session.plugin().lastRating13, 1009.0f);
@@ -294,7 +294,7 @@ TEST(RatingRefresh, PlaylistZeroStopsAfterThreeLinesAndKeepsTheRetryCount)
     session.playMatch({0}, Place::OnlinePublic, 0);
     session.plugin().ratingRetries = 1;
     session.host.advance(30.0);
-    const std::vector<std::string> expected = {"player-0", "player-0", "0"};
+    const std::deque<std::string> expected = {"player-0", "player-0", "0"};
     EXPECT_EQ(session.host.logLines(), expected);
     EXPECT_EQ(session.plugin().ratingRetries, 1);
     EXPECT_EQ(session.host.pendingTimers(), 0u);

@@ -24,16 +24,17 @@ public:
     std::shared_ptr<CVarManagerWrapper> cvarManager;
     std::shared_ptr<GameWrapper> gameWrapper;
 
-    QuillfortPlugin() = default;
-    QuillfortPlugin(const QuillfortPlugin&) = default;
-    QuillfortPlugin(QuillfortPlugin&&) noexcept = default;
-    QuillfortPlugin& operator=(const QuillfortPlugin&) = default;
-    QuillfortPlugin& operator=(QuillfortPlugin&&) noexcept = default;
-    // Releases gameWrapper, then cvarManager (reverse declaration order).
-    ~QuillfortPlugin() = default;
+    // Defined in quillfort/plugin.cpp, which every plugin module compiles in and exports.
+    QuillfortPlugin();
+    QuillfortPlugin(const QuillfortPlugin& other);
+    QuillfortPlugin(QuillfortPlugin&& other) noexcept;
+    QuillfortPlugin& operator=(const QuillfortPlugin& other);
+    QuillfortPlugin& operator=(QuillfortPlugin&& other) noexcept;
+    // Releases gameWrapper, then cvarManager.
+    ~QuillfortPlugin();
 
-    virtual void onLoad() {}
-    virtual void onUnload() {}
+    virtual void onLoad();
+    virtual void onUnload();
 };
 
 } // namespace Plugin

@@ -62,10 +62,13 @@ Outcome Runner::run(const Statement& statement)
 void Runner::printNews()
 {
     const auto& log = host_->logLines();
+    const std::size_t first = host_->loggedLines() - log.size();
     const auto& commands = host_->executedCommands();
-    for (; logShown_ < log.size(); ++logShown_) {
+    for (logShown_ = std::max(logShown_, first); logShown_ < host_->loggedLines(); ++logShown_) {
+        const std::string& line = log[logShown_ - first];
+        everLogged_.insert(line);
         if (!options_.quiet)
-            out_ << "log: " << log[logShown_] << "\n";
+            out_ << "log: " << line << "\n";
     }
     for (; commandsShown_ < commands.size(); ++commandsShown_) {
         if (!options_.quiet)

@@ -6,6 +6,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <unordered_set>
 
 #include "datafolder.h"
 #include "host.h"
@@ -56,7 +57,9 @@ private:
     std::unique_ptr<sim::PluginModule> module_;
     std::filesystem::path background_;
     int width_ = 1920, height_ = 1080;
+    // Log positions count every line ever logged; the host keeps only its scrollback.
     std::size_t logShown_ = 0, commandsShown_ = 0, logCursor_ = 0;
+    std::unordered_set<std::string> everLogged_;
     std::string statsShown_;
     int statements_ = 0, expectations_ = 0, failures_ = 0;
 };

@@ -138,19 +138,21 @@ Outcome Runner::check(const Statement& s)
     }
     case Verb::ExpectLog: {
         const auto& log = host_->logLines();
-        for (std::size_t i = logCursor_; i < log.size(); ++i) {
-            if (log[i] == w[0]) {
+        const std::size_t first = host_->loggedLines() - log.size();
+        logCursor_ = std::max(logCursor_, first);
+        for (std::size_t i = logCursor_; i < host_->loggedLines(); ++i) {
+            if (log[i - first] == w[0]) {
                 logCursor_ = i + 1;
                 return expect(s, true, "", "");
             }
         }
-        const std::string next = logCursor_ < log.size() ? qsim::quoted(log[logCursor_]) : "nothing";
+        const std::string next =
+            logCursor_ < host_->loggedLines() ? qsim::quoted(log[logCursor_ - first]) : "nothing";
         return expect(s, false, "log line " + qsim::quoted(w[0]),
                       "no such line after the last match (next: " + next + ")");
     }
     case Verb::ExpectNoLog: {
-        const auto& log = host_->logLines();
-        const bool found = std::find(log.begin(), log.end(), w[0]) != log.end();
+        const bool found = everLogged_.contains(w[0]);
         return expect(s, !found, "no log line " + qsim::quoted(w[0]), "that line");
     }
     case Verb::ExpectCommand:
