@@ -42,7 +42,7 @@ std::string describe(const CanvasCall& call)
     }
     std::string out = "SetColor";
     for (std::uint8_t part : call.color)
-        out += " " + std::to_string(part);
+        out.append(" ").append(std::to_string(part));
     return out;
 }
 

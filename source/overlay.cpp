@@ -10,25 +10,33 @@
 
 namespace {
 
-// Line texts reused from frame to frame; sized once for the longest figure, so
-// a drawn frame allocates nothing.
-struct LineTexts {
-    std::string text[4];
-    LineTexts()
+// The texts of lines 1 to 4, kept from frame to frame and rebuilt only when
+// their figure changes; sized once for the longest figure, so a drawn frame
+// allocates nothing.
+class FigureLines {
+public:
+    FigureLines()
     {
-        for (std::string& line : text)
+        for (std::string& line : text_)
             line.reserve(32);
     }
-};
+    const std::string& line(int index, const char* label, std::int32_t value)
+    {
+        std::string& text = text_[index];
+        if (!text.empty() && shown_[index] == value)
+            return text;
+        char digits[16];
+        const char* begin = digits;
+        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        text.assign(label).append(begin, end);
+        shown_[index] = value;
+        return text;
+    }
 
-void setLine(std::string& line, const char* label, std::int32_t value)
-{
-    char digits[16];
-    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    const char* begin = digits;
-    line.assign(label);
-    line.append(begin, end);
-}
+private:
+    std::string text_[4];
+    std::int32_t shown_[4] = {};
+};
 
 // Rounded half away from zero; beyond 32 bits it shows the nearest value that
 // fits, and a change that is not a number shows as 0.
@@ -59,12 +67,8 @@ void tarnuPlugin::drawOverlay(CanvasWrapper canvas)
     overlayScale = cvarManager->getCvar(names::scale).getFloatValue();
     const float s = overlayScale;
 
-    static LineTexts lines;
+    static FigureLines figures;
     const std::int32_t change = roundedChange(ratingChange);
-    setLine(lines.text[0], change >= 0 ? "MMR : +" : "MMR : ", change);
-    setLine(lines.text[1], "Streak : ", streak);
-    setLine(lines.text[2], "Wins : ", wins);
-    setLine(lines.text[3], "Losses : ", losses);
 
     canvas.SetPosition({posX, posY});
     canvas.SetColor(0, 0, 0, 150);
@@ -76,9 +80,12 @@ void tarnuPlugin::drawOverlay(CanvasWrapper canvas)
         bool setsColor;
     };
     const Step steps[] = {
-        {lines.text[0], 255, 255, 0, 255, true}, {lines.text[1], 0, 191, 255, 255, true},
-        {lines.text[2], 0, 255, 0, 255, true},   {lines.text[3], 204, 0, 0, 255, true},
-        {version, 180, 180, 180, 150, true},     {pluginLine, 255, 255, 255, 255, true},
+        {figures.line(0, change >= 0 ? "MMR : +" : "MMR : ", change), 255, 255, 0, 255, true},
+        {figures.line(1, "Streak : ", streak), 0, 191, 255, 255, true},
+        {figures.line(2, "Wins : ", wins), 0, 255, 0, 255, true},
+        {figures.line(3, "Losses : ", losses), 204, 0, 0, 255, true},
+        {version, 180, 180, 180, 150, true},
+        {pluginLine, 255, 255, 255, 255, true},
         {authorLine, 255, 255, 255, 255, false}, // keeps the colour of the line above
     };
     float step = 0.0f;

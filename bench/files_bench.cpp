@@ -1,0 +1,111 @@
+// The stats file, a counted match end and the settings page, each beside its floor.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "fixture.h"
+
+namespace {
+
+void BM_StatsFile_Write(benchmark::State& state)
+{
+    bench::Loaded loaded;
+    loaded.plugin.ratingChange = -12.5f;
+    loaded.plugin.streak = 3;
+    loaded.plugin.wins = 17;
+    loaded.plugin.losses = 9;
+    for (auto _ : state)
+        loaded.plugin.writeStatsFile();
+}
+BENCHMARK(BM_StatsFile_Write);
+
+// The same bytes with the platform's plain open, write and close.
+void BM_StatsFile_WriteFloor(benchmark::State& state)
+{
+    sim::DataFolder data;
+    const std::string path = (data.path() / "WinsLossesStats.txt").string();
+    const std::string bytes = "MMR : -12.500000\r\nStreak : 3\r\nWins : 17\r\nLosses : 9";
+    for (auto _ : state) {
+        const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (file >= 0) {
+            benchmark::DoNotOptimize(::write(file, bytes.data(), bytes.size()));
+            ::close(file);
+        }
+    }
+}
+BENCHMARK(BM_StatsFile_WriteFloor);
+
+// Kickoff, then the end of a won public match: handler, counting rule, file write, timer.
+void BM_Tracking_CountedMatchEnd(benchmark::State& state)
+{
+    bench::Loaded loaded;
+    loaded.host.startMatch(sim::Place::OnlinePublic);
+    std::int64_t pending = 0;
+    for (auto _ : state) {
+        loaded.host.kickoff();
+        loaded.host.endMatch(0);
+        if (++pending == 1000) {
+            state.PauseTiming();
+            loaded.host.advance(11.0); // lets the refresh chains finish
+            pending = 0;
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Tracking_CountedMatchEnd);
+
+std::string pageOf(std::int64_t lines)
+{
+    std::string page = "tarnu plugin\r\n5|X Position|posx|0|1920\r\n5|Y Position|posy|0|1080\r\n";
+    for (std::int64_t i = 3; i < lines; ++i)
+        page += "1|Setting number " + std::to_string(i) + "|some_variable_" + std::to_string(i % 97) + "\r\n";
+    return page;
+}
+
+void writePage(const std::filesystem::path& path, const std::string& page)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << page;
+}
+
+// The page is the same after every rewrite, so each iteration rewrites the whole page.
+void BM_SettingsPage_Rewrite(benchmark::State& state)
+{
+    bench::Loaded loaded;
+    writePage(loaded.data.pagePath(), pageOf(state.range(0)));
+    for (auto _ : state)
+        loaded.plugin.writeSettingsFile();
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SettingsPage_Rewrite)->Arg(10)->Arg(10'000)->Arg(1'000'000)->Unit(benchmark::kMicrosecond);
+
+// The same lines copied to the scratch file and moved over the page, with no matching.
+void BM_SettingsPage_RewriteFloor(benchmark::State& state)
+{
+    sim::DataFolder data;
+    const auto page = data.pagePath();
+    const auto scratch = page.parent_path() / "temp.set";
+    writePage(page, pageOf(state.range(0)));
+    for (auto _ : state) {
+        std::ifstream in(page, std::ios::binary);
+        std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
+        for (std::string line; std::getline(in, line);) {
+            line.pop_back();
+            out << line << "\r\n";
+        }
+        in.close();
+        out.close();
+        std::filesystem::rename(scratch, page);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SettingsPage_RewriteFloor)->Arg(10)->Arg(10'000)->Arg(1'000'000)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
