@@ -5,6 +5,8 @@
 #include "runner.h"
 #include "text.h"
 
+#include <fstream>
+
 namespace qsim {
 namespace {
 
@@ -67,16 +69,19 @@ int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
         }
         std::ostringstream text;
         text << in.rdbuf();
-        return runScript(options, "<stdin>", text.str(), out);
+        const std::string input = text.str();
+        return runScript(
+            options, "<stdin>", [&] { return std::make_unique<std::istringstream>(input); }, out);
     }
     int status = 0;
     for (const std::string& file : scenarios) {
-        const auto text = readFile(file);
-        if (!text) {
+        const std::filesystem::path path(std::u8string(file.begin(), file.end()));
+        if (!std::ifstream(path)) {
             out << file << ": error: cannot open the scenario file\n";
             return 2;
         }
-        const int result = runScript(options, file, *text, out);
+        const auto open = [&] { return std::make_unique<std::ifstream>(path, std::ios::binary); };
+        const int result = runScript(options, file, open, out);
         if (result == 2)
             return 2;
         status = std::max(status, result);

@@ -90,16 +90,22 @@ void Runner::printSummary()
          << " failed\n";
 }
 
-int runScript(const Options& options, const std::string& name, std::string_view text, std::ostream& out)
+int runScript(const Options& options, const std::string& name,
+              const std::function<std::unique_ptr<std::istream>()>& open, std::ostream& out)
 {
-    const Script script = parseScript(text);
-    if (!script.error.empty()) {
-        out << name << ":" << script.errorLine << ": error: " << script.error << "\n";
-        return 2;
+    std::string line;
+    auto scenario = open();
+    for (int number = 1; std::getline(*scenario, line); ++number) {
+        if (const ParsedLine parsed = parseLine(line, number); !parsed.error.empty()) {
+            out << name << ":" << number << ": error: " << parsed.error << "\n";
+            return 2;
+        }
     }
     Runner runner(options, name, out);
-    for (const Statement& statement : script.statements) {
-        if (runner.run(statement) == Outcome::Error)
+    scenario = open();
+    for (int number = 1; std::getline(*scenario, line); ++number) {
+        const ParsedLine parsed = parseLine(line, number);
+        if (parsed.statement && runner.run(*parsed.statement) == Outcome::Error)
             return 2;
     }
     runner.printSummary();

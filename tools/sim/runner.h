@@ -2,6 +2,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <istream>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -64,7 +66,10 @@ private:
     int statements_ = 0, expectations_ = 0, failures_ = 0;
 };
 
-// Reads the whole scenario, then runs it. Returns 0, 1 (an expectation failed) or 2 (an error).
-int runScript(const Options& options, const std::string& name, std::string_view text, std::ostream& out);
+// Checks every line of the scenario, then runs it line by line; `open` gives the
+// scenario from its start, once for each pass, so a long one is never held whole.
+// Returns 0, 1 (an expectation failed) or 2 (an error).
+int runScript(const Options& options, const std::string& name,
+              const std::function<std::unique_ptr<std::istream>()>& open, std::ostream& out);
 
 } // namespace qsim
