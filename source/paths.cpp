@@ -45,9 +45,8 @@ std::string utf8FromUnits(std::wstring_view units)
     return out;
 }
 
-std::filesystem::path pathFromUtf8(std::string_view text)
+std::wstring unitsFromUtf8(std::string_view text)
 {
-#if defined(_WIN32)
     std::wstring units;
     units.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
@@ -63,15 +62,21 @@ std::filesystem::path pathFromUtf8(std::string_view text)
                 point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         }
         i += whole ? length : 1;
-        if (point >= 0x10000) {
+        if (point >= 0x10000 && point <= 0x10FFFF) {
             point -= 0x10000;
             units.push_back(static_cast<wchar_t>(0xD800 + (point >> 10)));
             units.push_back(static_cast<wchar_t>(0xDC00 + (point & 0x3FF)));
         } else {
-            units.push_back(static_cast<wchar_t>(point));
+            units.push_back(static_cast<wchar_t>(point > 0x10FFFF ? 0xFFFD : point));
         }
     }
-    return std::filesystem::path(units);
+    return units;
+}
+
+std::filesystem::path pathFromUtf8(std::string_view text)
+{
+#if defined(_WIN32)
+    return std::filesystem::path(unitsFromUtf8(text));
 #else
     return std::filesystem::path(std::string(text));
 #endif

@@ -10,6 +10,9 @@
 // 3-byte form, so no unit is lost.
 std::string utf8FromUnits(std::wstring_view units);
 
-// The inverse of utf8FromUnits. On Windows the path is built from UTF-16 so
+// The inverse of utf8FromUnits; a byte that starts no whole sequence becomes U+FFFD.
+std::wstring unitsFromUtf8(std::string_view text);
+
+// The platform path of the UTF-8 text. On Windows the path is built from UTF-16 so
 // that folders outside the narrow code page work; elsewhere the bytes are the path.
 std::filesystem::path pathFromUtf8(std::string_view text);
