@@ -4,7 +4,6 @@
 #include "host.h"
 
 namespace Quillfort {
-namespace {
 
 std::string quoted(const std::string& text)
 {
@@ -21,8 +20,6 @@ std::string quoted(const std::string& text)
     }
     return out + '"';
 }
-
-} // namespace
 
 std::string shortest(float value)
 {

@@ -48,6 +48,8 @@ struct CanvasCall {
 // One canvas call as a trace line: `SetPosition 110 510`, `SetColor 255 255 0 255`,
 // `FillBox 90 125`, `DrawString "Wins : 3" 1 1`; numbers in their shortest exact form.
 PLUGINSDK_API std::string describe(const CanvasCall& call);
+// Text in double quotes with the escapes \\ \" \r \n \t, as trace lines and scenarios write it.
+PLUGINSDK_API std::string quoted(const std::string& text);
 // The shortest text that reads back as the same float: 110, 62.5, 0.5, -3.
 PLUGINSDK_API std::string shortest(float value);
 

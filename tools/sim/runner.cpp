@@ -77,7 +77,7 @@ void Runner::printNews()
     if (options_.interactive) {
         const std::string stats = readFile(dataPath("WinsLossesStats.txt")).value_or("");
         if (stats != statsShown_)
-            out_ << "WinsLossesStats.txt: " << qsim::quoted(stats) << "\n";
+            out_ << "WinsLossesStats.txt: " << Quillfort::quoted(stats) << "\n";
         statsShown_ = stats;
     }
 }

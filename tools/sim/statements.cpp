@@ -33,7 +33,7 @@ bool sameCall(const Quillfort::CanvasCall& call, const std::vector<std::string>&
 std::string callText(std::vector<std::string> words)
 {
     if (words.size() > 1 && words[0] == "DrawString")
-        words[1] = qsim::quoted(words[1]);
+        words[1] = Quillfort::quoted(words[1]);
     return joined(words);
 }
 
@@ -129,8 +129,8 @@ Outcome Runner::check(const Statement& s)
     switch (s.verb) {
     case Verb::ExpectFile: {
         const auto bytes = readFile(dataPath(w[0]));
-        return expect(s, bytes == w[1], "file " + w[0] + " to hold " + qsim::quoted(w[1]),
-                      bytes ? qsim::quoted(*bytes) : "no such file");
+        return expect(s, bytes == w[1], "file " + w[0] + " to hold " + Quillfort::quoted(w[1]),
+                      bytes ? Quillfort::quoted(*bytes) : "no such file");
     }
     case Verb::ExpectNoFile: {
         const bool exists = std::filesystem::exists(dataPath(w[0]));
@@ -147,13 +147,13 @@ Outcome Runner::check(const Statement& s)
             }
         }
         const std::string next =
-            logCursor_ < host_->loggedLines() ? qsim::quoted(log[logCursor_ - first]) : "nothing";
-        return expect(s, false, "log line " + qsim::quoted(w[0]),
+            logCursor_ < host_->loggedLines() ? Quillfort::quoted(log[logCursor_ - first]) : "nothing";
+        return expect(s, false, "log line " + Quillfort::quoted(w[0]),
                       "no such line after the last match (next: " + next + ")");
     }
     case Verb::ExpectNoLog: {
         const bool found = everLogged_.contains(w[0]);
-        return expect(s, !found, "no log line " + qsim::quoted(w[0]), "that line");
+        return expect(s, !found, "no log line " + Quillfort::quoted(w[0]), "that line");
     }
     case Verb::ExpectCommand:
     case Verb::ExpectNoCommand: {
@@ -161,13 +161,14 @@ Outcome Runner::check(const Statement& s)
         const bool found = std::any_of(sent.begin(), sent.end(),
                                        [&](const auto& command) { return command.command == w[0]; });
         const bool wanted = s.verb == Verb::ExpectCommand;
-        return expect(s, found == wanted, (wanted ? "command " : "no command ") + qsim::quoted(w[0]),
+        return expect(s, found == wanted, (wanted ? "command " : "no command ") + Quillfort::quoted(w[0]),
                       found ? "it was sent" : "it was not sent");
     }
     case Verb::ExpectCvar: {
         const Quillfort::ConsoleVariable* variable = host_->findVariable(w[0]);
-        return expect(s, variable != nullptr && variable->value == w[1], w[0] + " = " + qsim::quoted(w[1]),
-                      variable ? qsim::quoted(variable->value) : "no such variable");
+        return expect(s, variable != nullptr && variable->value == w[1],
+                      w[0] + " = " + Quillfort::quoted(w[1]),
+                      variable ? Quillfort::quoted(variable->value) : "no such variable");
     }
     case Verb::ExpectDraw: {
         const auto calls = host_->lastFrame();

@@ -15,22 +15,6 @@ std::optional<std::string> readFile(const std::filesystem::path& path)
     return bytes.str();
 }
 
-std::string quoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string joined(const std::vector<std::string>& words)
 {
     std::string out;

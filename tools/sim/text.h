@@ -10,8 +10,6 @@ namespace qsim {
 
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> readFile(const std::filesystem::path& path);
-// Text in the quoted form of the scenario language.
-std::string quoted(const std::string& text);
 std::string joined(const std::vector<std::string>& words);
 
 } // namespace qsim

@@ -1,0 +1,188 @@
+// The simulated host on its own: what it promises the plugin and the tools.
+#include <gtest/gtest.h>
+
+#include "host.h"
+
+using Quillfort::Place;
+
+TEST(SimHostGame, MissingObjectsAnswerPlainValues)
+{
+    sim::Host host;
+    GameWrapper game(&host);
+    ServerWrapper server = game.GetOnlineGame();
+    EXPECT_TRUE(server.IsNull());
+    EXPECT_FALSE(server.IsPlayingPublic());
+    EXPECT_EQ(server.GetMatchWinner().GetTeamNum2(), 0);
+    EXPECT_EQ(server.GetWinningTeam().GetTeamNum2(), 0);
+    EXPECT_EQ(server.GetLocalPrimaryPlayer().GetPRI().GetTeamNum(), 0);
+    EXPECT_EQ(server.GetReplayDirector().GetReplay().GetTeam1Score(), 0);
+    EXPECT_EQ(game.GetMMRWrapper().GetCurrentPlaylist(), 0);
+
+    host.startMatch(Place::OnlinePublic, 11, 1);
+    host.score(0);
+    host.score(1);
+    EXPECT_EQ(game.GetOnlineGame().GetWinningTeam().GetTeamNum2(), 0); // level: no winning team
+    EXPECT_EQ(game.GetOnlineGame().GetMatchWinner().GetTeamNum2(), 0); // not ended yet
+    host.score(1);
+    EXPECT_EQ(game.GetOnlineGame().GetWinningTeam().GetTeamNum2(), 1);
+    EXPECT_EQ(game.GetOnlineGame().GetLocalPrimaryPlayer().GetPRI().GetTeamNum(), 1);
+    EXPECT_EQ(game.GetMMRWrapper().GetCurrentPlaylist(), 11);
+    host.endMatch();
+    EXPECT_EQ(game.GetOnlineGame().GetMatchWinner().GetTeamNum2(), 1);
+}
+
+TEST(SimHostGame, EachKindOfMatchAnswersItsOwnQueries)
+{
+    struct Case {
+        Place place;
+        bool online, isPublic, freeplay, training, replay;
+    };
+    const Case cases[] = {
+        {Place::OnlinePublic, true, true, false, false, false},
+        {Place::OnlinePrivate, true, false, false, false, false},
+        {Place::Offline, false, false, false, false, false},
+        {Place::Freeplay, false, false, true, false, false},
+        {Place::CustomTraining, false, false, false, true, false},
+        {Place::Replay, false, false, false, false, true},
+    };
+    for (const Case& c : cases) {
+        sim::Host host;
+        GameWrapper game(&host);
+        host.startMatch(c.place);
+        EXPECT_EQ(game.IsInOnlineGame(), c.online);
+        EXPECT_EQ(game.GetOnlineGame().IsPlayingPublic(), c.isPublic);
+        EXPECT_EQ(game.IsInFreeplay(), c.freeplay);
+        EXPECT_EQ(game.IsInCustomTraining(), c.training);
+        EXPECT_EQ(game.IsInReplay(), c.replay);
+        host.enterMenu();
+        EXPECT_FALSE(game.IsInOnlineGame());
+    }
+}
+
+TEST(SimHostGame, RatingsAreReportedFromTheirTimeForTheLocalPlayerOnly)
+{
+    sim::Host host;
+    MMRWrapper ratings(&host);
+    const UniqueIDWrapper me("player-0");
+    host.setRating(13, 1000.0f);
+    host.setRating(13, 1010.0f, 5.0);
+    EXPECT_EQ(ratings.GetPlayerMMR(me, 13), 1000.0f);
+    host.advance(5.0);
+    EXPECT_EQ(ratings.GetPlayerMMR(me, 13), 1010.0f);
+    EXPECT_EQ(ratings.GetPlayerMMR(UniqueIDWrapper("someone"), 13), 0.0f);
+    EXPECT_EQ(ratings.GetPlayerMMR(me, 11), 0.0f);
+    host.setRating(13, 990.0f, 8.0);
+    host.setRating(13, 995.0f, 7.0); // the newer report wins from its own start on
+    host.advance(5.0);
+    EXPECT_EQ(ratings.GetPlayerMMR(me, 13), 995.0f);
+}
+
+TEST(SimHostConsole, SetsValuesWithinBoundsAndReportsOnlyChanges)
+{
+    sim::Host host;
+    CVarManagerWrapper console(&host);
+    console.registerCvar("size", "2", "Size", true, true, 1.0f, true, 3.0f);
+    std::vector<std::string> seen;
+    console.getCvar("size").addOnValueChanged(
+        [&](std::string old, CVarWrapper now) { seen.push_back(old + ">" + now.getStringValue()); });
+    EXPECT_EQ(host.console({"size", "9"}).message, "size = 3");
+    host.console({"size", "3"});
+    host.console({"size", "0.5"});
+    host.console({"size", "word"});
+    const std::vector<std::string> expected = {"2>3", "3>1", "1>word"};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(console.getCvar("size").getIntValue(), 0);
+    EXPECT_TRUE(console.getCvar("missing").IsNull());
+    EXPECT_EQ(console.getCvar("missing").getFloatValue(), 0.0f);
+}
+
+TEST(SimHostConsole, ReadsNumbersFromTheValueText)
+{
+    sim::Host host;
+    CVarManagerWrapper console(&host);
+    CVarWrapper value = console.registerCvar("value", "100.7");
+    EXPECT_EQ(value.getIntValue(), 100);
+    EXPECT_FLOAT_EQ(value.getFloatValue(), 100.7f);
+    EXPECT_TRUE(value.getBoolValue());
+    value.setValue("-3e12");
+    EXPECT_EQ(value.getIntValue(), std::numeric_limits<int>::min());
+    value.setValue("0.4");
+    EXPECT_FALSE(value.getBoolValue());
+}
+
+TEST(SimHostConsole, RunsCommandsWithTheirWordsAndRefusesUnknownNames)
+{
+    sim::Host host;
+    CVarManagerWrapper console(&host);
+    std::vector<std::string> received;
+    console.registerNotifier(
+        "greet", [&](std::vector<std::string> words) { received = words; }, "Greet", 0);
+    EXPECT_TRUE(host.console({"greet", "a", "b"}).ok);
+    EXPECT_EQ(received, (std::vector<std::string>{"greet", "a", "b"}));
+    const Quillfort::ConsoleResult unknown = host.console({"nothing"});
+    EXPECT_FALSE(unknown.ok);
+    EXPECT_EQ(unknown.message, "unknown command or variable 'nothing'");
+}
+
+TEST(SimHostConsole, KeepsTheLastThousandLogLinesAndCountsThemAll)
+{
+    sim::Host host;
+    CVarManagerWrapper console(&host);
+    for (int i = 0; i < 1500; ++i)
+        console.log(std::to_string(i));
+    EXPECT_EQ(host.loggedLines(), 1500u);
+    EXPECT_EQ(host.logLines().size(), sim::Host::logScrollback);
+    EXPECT_EQ(host.logLines().front(), "500");
+    EXPECT_EQ(host.logLines().back(), "1499");
+}
+
+TEST(SimHostClock, TimersRunInDueOrderEachAtItsOwnTime)
+{
+    sim::Host host;
+    GameWrapper game(&host);
+    std::vector<std::string> ran;
+    auto record = [&](const char* name) {
+        return
+            [&, name](GameWrapper*) { ran.push_back(std::string(name) + "@" + std::to_string(host.now())); };
+    };
+    game.SetTimeout(record("late"), 3.0f);
+    game.SetTimeout(record("first"), 1.0f);
+    game.SetTimeout(record("tie"), 1.0f);
+    game.SetTimeout([&](GameWrapper* inner) { inner->SetTimeout(record("chained"), 0.5f); }, 2.0f);
+    host.advance(2.4);
+    EXPECT_EQ(ran, (std::vector<std::string>{"first@1.000000", "tie@1.000000"}));
+    host.advance(1.0);
+    EXPECT_EQ(ran.size(), 4u);
+    EXPECT_EQ(ran[2], "chained@2.500000");
+    EXPECT_EQ(ran[3], "late@3.000000");
+    EXPECT_DOUBLE_EQ(host.now(), 3.4);
+    EXPECT_EQ(host.pendingTimers(), 0u);
+}
+
+TEST(SimHostFrames, RecordsEveryCanvasCallOfTheLastFrame)
+{
+    sim::Host host;
+    GameWrapper game(&host);
+    int frames = 0;
+    game.RegisterDrawable([&](CanvasWrapper canvas) {
+        canvas.SetPosition({1.5f, 2.0f});
+        if (++frames == 1)
+            canvas.DrawString("a \"quoted\"\ttext", 2.0f, 0.5f);
+    });
+    host.drawFrame();
+    ASSERT_EQ(host.lastFrame().size(), 2u);
+    EXPECT_EQ(Quillfort::describe(host.lastFrame()[1]), "DrawString \"a \\\"quoted\\\"\\ttext\" 2 0.5");
+    host.drawFrame();
+    ASSERT_EQ(host.lastFrame().size(), 1u);
+    EXPECT_EQ(Quillfort::describe(host.lastFrame()[0]), "SetPosition 1.5 2");
+    CanvasWrapper().FillBox({1.0f, 1.0f}); // a canvas of no frame draws nothing
+}
+
+TEST(SimHostData, HandsTheDataFolderOverAsUtf16Units)
+{
+    sim::Host host;
+    host.setDataFolder("C:/Jos\xc3\xa9/\xf0\x9f\x8f\x86");
+    const std::wstring expected = {
+        L'C', L':', L'/', L'J', L'o', L's', wchar_t(0xE9), L'/', wchar_t(0xD83C), wchar_t(0xDFC6)};
+    EXPECT_EQ(GameWrapper(&host).GetQuillfortPathW(), expected);
+}
