@@ -14,55 +14,11 @@
 #include <vector>
 
 #include "quillfort/plugin.h"
+#include "records.h"
 
 namespace Quillfort {
 
-struct ConsoleVariable {
-    std::string name, defaultValue, description;
-    bool searchable = true, hasMin = false, hasMax = false, saveToConfig = true;
-    float min = 0.0f, max = 0.0f;
-    std::string value;
-    struct Listener {
-        int owner;
-        std::function<void(std::string, CVarWrapper)> callback;
-    };
-    std::vector<Listener> listeners;
-};
-
-struct Notifier {
-    std::string name, description;
-    std::uint8_t permissions = 0;
-    int owner = 0;
-    std::function<void(std::vector<std::string>)> callback;
-};
-
-enum class Place { Menu, OnlinePublic, OnlinePrivate, Offline, Freeplay, CustomTraining, Replay };
-
-struct CanvasCall {
-    enum class Kind { SetPosition, SetColor, FillBox, DrawString } kind;
-    float x = 0, y = 0; // position, size or text scale
-    std::uint8_t color[4] = {0, 0, 0, 0};
-    std::string text;
-};
-
-// One canvas call as a trace line: `SetPosition 110 510`, `SetColor 255 255 0 255`,
-// `FillBox 90 125`, `DrawString "Wins : 3" 1 1`; numbers in their shortest exact form.
-PLUGINSDK_API std::string describe(const CanvasCall& call);
-// Text in double quotes with the escapes \\ \" \r \n \t, as trace lines and scenarios write it.
-PLUGINSDK_API std::string quoted(const std::string& text);
-// The shortest text that reads back as the same float: 110, 62.5, 0.5, -3.
-PLUGINSDK_API std::string shortest(float value);
-
-struct ExecutedCommand {
-    std::string command;
-    bool log;
-};
-
-// What a console line did: `ok` false for an unknown name; `message` for the user.
-struct ConsoleResult {
-    bool ok;
-    std::string message;
-};
+inline constexpr std::size_t logScrollback = 1000;
 
 class PLUGINSDK_API HostState {
 public:
@@ -106,8 +62,7 @@ public:
     ConsoleVariable* findVariable(std::string_view name);
     const std::vector<ConsoleVariable*>& variables() const { return variableOrder_; }
     const std::deque<Notifier>& notifiers() const { return notifiers_; }
-    // The console keeps the last lines only, as a game console's scrollback does.
-    static constexpr std::size_t logScrollback = 1000;
+    // The console keeps the last `logScrollback` lines, as a game console does.
     const std::deque<std::string>& logLines() const { return log_; }
     std::size_t loggedLines() const { return logged_; }
     const std::vector<ExecutedCommand>& executedCommands() const { return executed_; }

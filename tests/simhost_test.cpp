@@ -131,7 +131,7 @@ TEST(SimHostConsole, KeepsTheLastThousandLogLinesAndCountsThemAll)
     for (int i = 0; i < 1500; ++i)
         console.log(std::to_string(i));
     EXPECT_EQ(host.loggedLines(), 1500u);
-    EXPECT_EQ(host.logLines().size(), sim::Host::logScrollback);
+    EXPECT_EQ(host.logLines().size(), Quillfort::logScrollback);
     EXPECT_EQ(host.logLines().front(), "500");
     EXPECT_EQ(host.logLines().back(), "1499");
 }
