@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "names.h"
 #include "paths.h"
 #include "tarnuPlugin.h"
 
@@ -25,8 +26,10 @@ bool readLine(std::istream& in, std::string& line)
 
 bool rewriteSettingsPage(std::istream& page, std::ostream& out, std::int32_t width, std::int32_t height)
 {
-    const std::string xLine = "5|X Position|posx|0|" + std::to_string(width) + "\r\n";
-    const std::string yLine = "5|Y Position|posy|0|" + std::to_string(height) + "\r\n";
+    const std::string xLine =
+        std::string("5|X Position|") + names::posx + "|0|" + std::to_string(width) + "\r\n";
+    const std::string yLine =
+        std::string("5|Y Position|") + names::posy + "|0|" + std::to_string(height) + "\r\n";
     std::string line;
     while (readLine(page, line)) {
         if (line.find("X Position") != std::string::npos) {

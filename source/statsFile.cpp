@@ -1,16 +1,20 @@
 // WinsLossesStats.txt: the session figures for other programs to read.
+#include <algorithm>
 #include <charconv>
 #include <fstream>
+#include <type_traits>
 
 #include "paths.h"
 #include "tarnuPlugin.h"
 
 namespace {
 
-// Open for the module's lifetime; each write opens, writes and closes it.
+// Lives as long as the module; each write opens, writes and closes it, so no
+// file is held open between writes.
 std::ofstream statsStream;
 
-// Appends the label, then the value as "%f" or in decimal, then the line end.
+// Writes the label, the value ("%f" for the rating change, decimal otherwise)
+// and the line end in one piece.
 template <class Number> void writeLine(const char* label, Number value, const char* end)
 {
     char line[96];
