@@ -273,3 +273,14 @@ TEST(SimPictures, UnreadableBackgroundIsAnError)
         << run.output;
     EXPECT_FALSE(has(run.output, "expected 99"));
 }
+
+TEST(SimOptions, DataFolderThatIsAFileIsAnErrorNotACrash)
+{
+    sim::DataFolder parent;
+    const auto file = parent.path() / "not-a-folder";
+    support::writeFile(file, "x");
+    const SimRun run = runFile("load\n", {"--data", file.string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(has(run.output, "quillfort-sim: error: ")) << run.output;
+    EXPECT_TRUE(has(run.output, "not-a-folder")) << run.output;
+}

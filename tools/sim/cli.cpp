@@ -30,6 +30,36 @@ int interactive(const Options& options, std::istream& in, std::ostream& out)
     return failedToRun ? 2 : runner.failures() == 0 ? 0 : 1;
 }
 
+int runScenarios(Options& options, const std::vector<std::string>& scenarios, std::istream& in,
+                 std::ostream& out, bool terminal)
+{
+    if (scenarios.empty()) {
+        if (terminal) {
+            options.interactive = true;
+            return interactive(options, in, out);
+        }
+        std::ostringstream text;
+        text << in.rdbuf();
+        const std::string input = text.str();
+        return runScript(
+            options, "<stdin>", [&] { return std::make_unique<std::istringstream>(input); }, out);
+    }
+    int status = 0;
+    for (const std::string& file : scenarios) {
+        const std::filesystem::path path(std::u8string(file.begin(), file.end()));
+        if (!std::ifstream(path)) {
+            out << file << ": error: cannot open the scenario file\n";
+            return 2;
+        }
+        const auto open = [&] { return std::make_unique<std::ifstream>(path, std::ios::binary); };
+        const int result = runScript(options, file, open, out);
+        if (result == 2)
+            return 2;
+        status = std::max(status, result);
+    }
+    return status;
+}
+
 } // namespace
 
 int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& out, bool terminal)
@@ -61,32 +91,14 @@ int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
     }
     if (!data.empty())
         options.data = data;
-
-    if (scenarios.empty()) {
-        if (terminal) {
-            options.interactive = true;
-            return interactive(options, in, out);
-        }
-        std::ostringstream text;
-        text << in.rdbuf();
-        const std::string input = text.str();
-        return runScript(
-            options, "<stdin>", [&] { return std::make_unique<std::istringstream>(input); }, out);
+    // What the host cannot do with its folders (a --data path that is a file, a
+    // full disk) ends the run with the system's own words, never a crash.
+    try {
+        return runScenarios(options, scenarios, in, out, terminal);
+    } catch (const std::exception& failure) {
+        out << "quillfort-sim: error: " << failure.what() << "\n";
+        return 2;
     }
-    int status = 0;
-    for (const std::string& file : scenarios) {
-        const std::filesystem::path path(std::u8string(file.begin(), file.end()));
-        if (!std::ifstream(path)) {
-            out << file << ": error: cannot open the scenario file\n";
-            return 2;
-        }
-        const auto open = [&] { return std::make_unique<std::ifstream>(path, std::ios::binary); };
-        const int result = runScript(options, file, open, out);
-        if (result == 2)
-            return 2;
-        status = std::max(status, result);
-    }
-    return status;
 }
 
 } // namespace qsim

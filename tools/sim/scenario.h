@@ -10,6 +10,7 @@
 
 namespace qsim {
 
+// The checks come last: the runner tells actions from checks by this order.
 enum class Verb {
     Desktop,
     Player,
