@@ -33,6 +33,13 @@ void place(Session& session, const char* x, const char* y, const char* scale)
     session.host.findVariable("scale")->value = scale; // beyond the console's bounds on purpose
 }
 
+// The seven lines start at x 10 and at these y positions (the box sits at 0, 0).
+void expectRows(const std::vector<std::string>& calls, const std::vector<const char*>& rows)
+{
+    for (std::size_t line = 0; line < rows.size(); ++line)
+        EXPECT_EQ(calls.at(3 + 3 * line), std::string("SetPosition 10 ") + rows[line]) << "line " << line + 1;
+}
+
 } // namespace
 
 TEST(Overlay, DrawsTheBoxAndSevenLinesAtScaleOne)
@@ -79,17 +86,13 @@ TEST(Overlay, ScalesTheBoxTheLineStepAndTheTextButNotTheInset)
     place(session, "0", "0", "2");
     std::vector<std::string> calls = frame(session);
     EXPECT_EQ(calls[2], "FillBox 180 250");
-    const char* rows[] = {"10", "42", "74", "106", "138", "170", "202"};
-    for (int line = 0; line < 7; ++line)
-        EXPECT_EQ(calls[3 + 3 * line], std::string("SetPosition 10 ") + rows[line]);
+    expectRows(calls, {"10", "42", "74", "106", "138", "170", "202"});
     EXPECT_EQ(calls[5], "DrawString \"MMR : +0\" 2 2");
 
     place(session, "0", "0", "0.5");
     calls = frame(session);
     EXPECT_EQ(calls[2], "FillBox 45 62.5");
-    const char* halfRows[] = {"10", "18", "26", "34", "42", "50", "58"};
-    for (int line = 0; line < 7; ++line)
-        EXPECT_EQ(calls[3 + 3 * line], std::string("SetPosition 10 ") + halfRows[line]);
+    expectRows(calls, {"10", "18", "26", "34", "42", "50", "58"});
 }
 
 TEST(Overlay, FractionalPositionPlacesTheBoxAtTheIntegerTheHostReports)
