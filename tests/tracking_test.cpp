@@ -209,13 +209,13 @@ TEST(LeavingEarly, BeforeAnyGoalIsALossWhateverTheLastMatchLeft)
 TEST(RatingRefresh, LogsTheIdsAndPlaylistThenTheUniqueId)
 {
     Session session;
-    session.host.setPlayerId("Steam|76561|0");
+    session.host.setPlayerId("P-42|76561|0");
     session.host.setRating(13, 1000.0f);
     session.load();
     winThenRating(session, 1009.0f, 0.5);
     session.host.advance(1.0);
-    const std::deque<std::string> expected = {"Steam|76561|0", "Steam|76561|0", "13",
-                                              "uniqueid : Steam|76561|0"};
+    const std::deque<std::string> expected = {"P-42|76561|0", "P-42|76561|0", "13",
+                                              "uniqueid : P-42|76561|0"};
     EXPECT_EQ(session.host.logLines(), expected);
     EXPECT_EQ(session.plugin().ratingChange, 9.0f);
     EXPECT_EQ(session.plugin().lastRating13, 1009.0f);
