@@ -21,6 +21,17 @@ std::string quoted(const std::string& text)
     return out + '"';
 }
 
+std::string echoed(std::string_view word)
+{
+    constexpr std::size_t limit = 200;
+    if (word.size() <= limit)
+        return "'" + std::string(word) + "'";
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80)
+        --cut; // a UTF-8 continuation byte: back to the character's start
+    return "'" + std::string(word.substr(0, cut)) + "...'";
+}
+
 std::string shortest(float value)
 {
     char buffer[32];

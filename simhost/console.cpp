@@ -9,21 +9,15 @@
 namespace Quillfort {
 namespace {
 
-// The number a value text starts with; 0 when it starts with none.
+// The number a value text starts with; 0 when it starts with none. The getters
+// and the bounds both read a value this way, so the bounds hold for what a
+// plugin reads ("5junk" is 5).
 double numberOf(const std::string& text)
 {
     const char* begin = text.c_str();
     char* end = nullptr;
     double value = std::strtod(begin, &end);
     return end == begin ? 0.0 : value;
-}
-
-bool parsesAsNumber(const std::string& text, double& value)
-{
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    value = std::strtod(begin, &end);
-    return end != begin && *end == '\0' && !std::isnan(value);
 }
 
 } // namespace
@@ -45,17 +39,16 @@ ConsoleVariable& HostState::registerVariable(ConsoleVariable variable)
     return slot->second;
 }
 
-// Numbers are held within the variable's bounds, as a real console does.
+// Values are held within the variable's bounds, as a real console does; a value
+// that reads as no number at all (nan) takes the lower bound.
 void HostState::setVariable(ConsoleVariable& variable, const std::string& text)
 {
     std::string next = text;
-    double number = 0.0;
-    if (parsesAsNumber(text, number)) {
-        if (variable.hasMin && number < variable.min)
-            next = shortest(variable.min);
-        else if (variable.hasMax && number > variable.max)
-            next = shortest(variable.max);
-    }
+    const double number = numberOf(text);
+    if (variable.hasMin && !(number >= variable.min))
+        next = shortest(variable.min);
+    else if (variable.hasMax && !(number <= variable.max))
+        next = shortest(variable.max);
     if (next == variable.value)
         return;
     std::string old = std::exchange(variable.value, std::move(next));
@@ -110,11 +103,11 @@ ConsoleResult HostState::console(const std::vector<std::string>& words)
     }
     ConsoleVariable* variable = findVariable(name);
     if (variable == nullptr)
-        return {false, "unknown command or variable '" + name + "'"};
+        return {false, "unknown command or variable " + echoed(name)};
     if (words.size() == 1)
         return {true, name + " = " + variable->value};
     if (words.size() > 2)
-        return {false, "variable '" + name + "' takes one value"};
+        return {false, "variable " + echoed(name) + " takes one value"};
     setVariable(*variable, words[1]);
     return {true, name + " = " + variable->value};
 }

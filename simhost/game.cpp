@@ -82,7 +82,7 @@ void HostState::enterMenu()
 
 void HostState::setRating(int playlist, float value, std::optional<double> from)
 {
-    const double start = std::max(from.value_or(now_), now_);
+    const std::int64_t start = std::max(from ? ticksFrom(*from) : now_, now_);
     // The newest report hides older ones of the playlist from its start on.
     std::erase_if(ratings_,
                   [&](const RatingReport& old) { return old.playlist == playlist && old.from >= start; });
@@ -128,30 +128,6 @@ std::vector<std::string> HostState::hookedEvents() const
     for (const Hook& hook : hooks_)
         names.push_back(hook.name);
     return names;
-}
-
-void HostState::addTimer(std::function<void(GameWrapper*)> callback, float seconds)
-{
-    timers_.push_back({now_ + seconds, ++timerSequence_, owner_, std::move(callback)});
-}
-
-void HostState::advance(double seconds)
-{
-    const double target = now_ + std::max(seconds, 0.0);
-    for (;;) {
-        auto due = std::min_element(timers_.begin(), timers_.end(), [](const Timer& a, const Timer& b) {
-            return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
-        });
-        if (due == timers_.end() || due->due > target)
-            break;
-        Timer timer = std::move(*due);
-        timers_.erase(due);
-        now_ = std::max(now_, timer.due);
-        GameWrapper game(this);
-        OwnerScope scope(*this, timer.owner);
-        timer.callback(&game);
-    }
-    now_ = target;
 }
 
 void HostState::dropOwner(int owner)

@@ -20,6 +20,14 @@ namespace Quillfort {
 
 inline constexpr std::size_t logScrollback = 1000;
 
+// Game time counts whole microseconds, so waits add up exactly; the clock runs up
+// to 2^53 of them (about 285 years), where a double still holds every one.
+inline constexpr double ticksPerSecond = 1e6;
+inline constexpr std::int64_t clockLimit = std::int64_t{1} << 53;
+// The microseconds of a time given in seconds, or nothing when it is not a finite
+// number from 0 to the clock's limit in whole microseconds.
+PLUGINSDK_API std::optional<std::int64_t> gameTime(double seconds);
+
 class PLUGINSDK_API HostState {
 public:
     HostState();
@@ -48,9 +56,11 @@ public:
     void setRating(int playlist, float value, std::optional<double> from = std::nullopt);
     void fireEvent(std::string_view name);
 
-    // The clock. Timers that fall due run in due order, each at its own time.
-    double now() const { return now_; }
-    void advance(double seconds);
+    // The clock, in seconds of game time. Timers that fall due run in due order, each
+    // at its own time. False, and the clock stays, when the time is not one that
+    // `gameTime` accepts or would take the clock past `clockLimit`.
+    double now() const { return static_cast<double>(now_) / ticksPerSecond; }
+    bool advance(double seconds);
     std::size_t pendingTimers() const { return timers_.size(); }
 
     // Frames: runs every drawable on one canvas and keeps that frame's calls.
@@ -111,6 +121,8 @@ public:
                       const std::string* text = nullptr);
 
 private:
+    static std::int64_t ticksFrom(double seconds);
+
     struct Hook {
         std::string name;
         int owner;
@@ -121,19 +133,19 @@ private:
         std::function<void(CanvasWrapper)> callback;
     };
     struct Timer {
-        double due;
+        std::int64_t due;
         std::uint64_t sequence;
         int owner;
         std::function<void(GameWrapper*)> callback;
     };
     struct RatingReport {
-        double from;
+        std::int64_t from;
         int playlist;
         float value;
     };
 
     Game game_;
-    double now_ = 0.0;
+    std::int64_t now_ = 0;
     int owner_ = 0;
     int lastOwner_ = 0;
     std::uint64_t timerSequence_ = 0;

@@ -14,7 +14,7 @@
 namespace sim {
 #if defined(_WIN32)
 Library::Library(const std::filesystem::path& path)
-    : handle_(reinterpret_cast<void*>(LoadLibraryW(path.c_str())))
+    : handle_(reinterpret_cast<void*>(LoadLibraryW(std::filesystem::absolute(path).c_str())))
 {
     if (handle_ == nullptr)
         throw LoadError("cannot open plugin module '" + path.string() + "': Windows error " +
@@ -26,7 +26,8 @@ void* Library::symbol(const char* name) const
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
 }
 #else
-Library::Library(const std::filesystem::path& path) : handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
+Library::Library(const std::filesystem::path& path)
+    : handle_(dlopen(std::filesystem::absolute(path).c_str(), RTLD_NOW | RTLD_LOCAL))
 {
     if (handle_ == nullptr)
         throw LoadError("cannot open plugin module '" + path.string() + "': " + dlerror());

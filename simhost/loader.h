@@ -17,7 +17,8 @@ public:
 // An open module file; closed when destroyed.
 class PLUGINSDK_API Library {
 public:
-    // Opens the module; throws LoadError when it cannot.
+    // Opens the module file at the path, relative to the current folder and never
+    // searched for elsewhere; throws LoadError when it cannot.
     explicit Library(const std::filesystem::path& path);
     ~Library();
     Library(const Library&) = delete;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "quillfort/plugin.h"
@@ -44,6 +45,9 @@ struct CanvasCall {
 PLUGINSDK_API std::string describe(const CanvasCall& call);
 // Text in double quotes with the escapes \\ \" \r \n \t, as trace lines and scenarios write it.
 PLUGINSDK_API std::string quoted(const std::string& text);
+// A word as a message echoes it: in single quotes, and past 200 bytes cut at a
+// character's start and marked with "...", so a huge word prints a short line.
+PLUGINSDK_API std::string echoed(std::string_view word);
 // The shortest text that reads back as the same float: 110, 62.5, 0.5, -3.
 PLUGINSDK_API std::string shortest(float value);
 

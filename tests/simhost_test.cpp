@@ -88,10 +88,16 @@ TEST(SimHostConsole, SetsValuesWithinBoundsAndReportsOnlyChanges)
     EXPECT_EQ(host.console({"size", "9"}).message, "size = 3");
     host.console({"size", "3"});
     host.console({"size", "0.5"});
-    host.console({"size", "word"});
-    const std::vector<std::string> expected = {"2>3", "3>1", "1>word"};
+    host.console({"size", "2word"});
+    EXPECT_EQ(console.getCvar("size").getIntValue(), 2);
+    // The bounds read a value as the getters do: by the number it starts with.
+    host.console({"size", "5junk"});
+    EXPECT_EQ(console.getCvar("size").getFloatValue(), 3.0f);
+    host.console({"size", "nan"});
+    host.console({"size", "word"}); // reads as 0
+    const std::vector<std::string> expected = {"2>3", "3>1", "1>2word", "2word>3", "3>1"};
     EXPECT_EQ(seen, expected);
-    EXPECT_EQ(console.getCvar("size").getIntValue(), 0);
+    EXPECT_EQ(console.getCvar("size").getIntValue(), 1);
     EXPECT_TRUE(console.getCvar("missing").IsNull());
     EXPECT_EQ(console.getCvar("missing").getFloatValue(), 0.0f);
 }

@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    int lines = 1;
+    std::uint64_t lines = 1;
     for (char c : text)
         lines += c == '\n';
     const qsim::Script script = qsim::parseScript(text);
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         return 0;
     }
-    int previous = 0;
+    std::uint64_t previous = 0;
     for (const qsim::Statement& statement : script.statements) {
         if (statement.line <= previous || statement.line > lines)
             std::abort();

@@ -16,7 +16,7 @@ int interactive(const Options& options, std::istream& in, std::ostream& out)
     Runner runner(options, "<stdin>", out);
     bool failedToRun = false;
     std::string line;
-    for (int number = 1; out << "qsim> " << std::flush, std::getline(in, line); ++number) {
+    for (std::uint64_t number = 1; out << "qsim> " << std::flush, std::getline(in, line); ++number) {
         ParsedLine parsed = parseLine(line, number);
         if (!parsed.error.empty()) {
             out << "<stdin>:" << number << ": error: " << parsed.error << "\n";
@@ -38,21 +38,22 @@ int runScenarios(Options& options, const std::vector<std::string>& scenarios, st
             options.interactive = true;
             return interactive(options, in, out);
         }
-        std::ostringstream text;
-        text << in.rdbuf();
-        const std::string input = text.str();
-        return runScript(
-            options, "<stdin>", [&] { return std::make_unique<std::istringstream>(input); }, out);
+        return runScript(options, "<stdin>", in, out);
     }
     int status = 0;
     for (const std::string& file : scenarios) {
         const std::filesystem::path path(std::u8string(file.begin(), file.end()));
-        if (!std::ifstream(path)) {
+        std::error_code ignored;
+        if (std::filesystem::is_directory(path, ignored)) {
+            out << file << ": error: this is a folder, not a scenario file\n";
+            return 2;
+        }
+        std::ifstream scenario(path, std::ios::binary);
+        if (!scenario) {
             out << file << ": error: cannot open the scenario file\n";
             return 2;
         }
-        const auto open = [&] { return std::make_unique<std::ifstream>(path, std::ios::binary); };
-        const int result = runScript(options, file, open, out);
+        const int result = runScript(options, file, scenario, out);
         if (result == 2)
             return 2;
         status = std::max(status, result);

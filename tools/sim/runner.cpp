@@ -1,5 +1,7 @@
 #include "runner.h"
 
+#include <fstream>
+
 #include "text.h"
 
 namespace qsim {
@@ -90,20 +92,29 @@ void Runner::printSummary()
          << " failed\n";
 }
 
-int runScript(const Options& options, const std::string& name,
-              const std::function<std::unique_ptr<std::istream>()>& open, std::ostream& out)
+int runScript(const Options& options, const std::string& name, std::istream& scenario, std::ostream& out)
 {
-    std::string line;
-    auto scenario = open();
-    for (int number = 1; std::getline(*scenario, line); ++number) {
-        if (const ParsedLine parsed = parseLine(line, number); !parsed.error.empty()) {
-            out << name << ":" << number << ": error: " << parsed.error << "\n";
+    const sim::DataFolder spoolFolder;
+    const std::filesystem::path spool = spoolFolder.path() / "scenario.qsim";
+    {
+        std::ofstream copy(spool, std::ios::binary);
+        std::string line;
+        for (std::uint64_t number = 1; std::getline(scenario, line); ++number) {
+            if (const ParsedLine parsed = parseLine(line, number); !parsed.error.empty()) {
+                out << name << ":" << number << ": error: " << parsed.error << "\n";
+                return 2;
+            }
+            copy << line << '\n';
+        }
+        if (scenario.bad() || !copy.flush()) {
+            out << name << ": error: cannot read the scenario to its end\n";
             return 2;
         }
     }
     Runner runner(options, name, out);
-    scenario = open();
-    for (int number = 1; std::getline(*scenario, line); ++number) {
+    std::ifstream copy(spool, std::ios::binary);
+    std::string line;
+    for (std::uint64_t number = 1; std::getline(copy, line); ++number) {
         const ParsedLine parsed = parseLine(line, number);
         if (parsed.statement && runner.run(*parsed.statement) == Outcome::Error)
             return 2;

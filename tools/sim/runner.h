@@ -2,7 +2,6 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -66,10 +65,9 @@ private:
     int statements_ = 0, expectations_ = 0, failures_ = 0;
 };
 
-// Checks every line of the scenario, then runs it line by line; `open` gives the
-// scenario from its start, once for each pass, so a long one is never held whole.
+// Reads the scenario once, checking every line as it copies it aside, then runs
+// the copy line by line, so a pipe works and a long scenario is never held whole.
 // Returns 0, 1 (an expectation failed) or 2 (an error).
-int runScript(const Options& options, const std::string& name,
-              const std::function<std::unique_ptr<std::istream>()>& open, std::ostream& out);
+int runScript(const Options& options, const std::string& name, std::istream& scenario, std::ostream& out);
 
 } // namespace qsim

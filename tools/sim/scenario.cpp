@@ -8,6 +8,8 @@
 namespace qsim {
 namespace {
 
+using Quillfort::echoed;
+
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 std::optional<int> integer(std::string_view text)
@@ -90,10 +92,10 @@ std::string option(const std::string& word, const std::map<std::string, int*>& s
     const auto equals = word.find('=');
     const auto slot = equals == std::string::npos ? slots.end() : slots.find(word.substr(0, equals));
     if (slot == slots.end())
-        return "unknown option '" + word + "'";
+        return "unknown option " + echoed(word);
     const auto value = integer(std::string_view(word).substr(equals + 1));
     if (!value)
-        return "'" + word + "' needs a whole number after '='";
+        return echoed(word) + " needs a whole number after '='";
     *slot->second = *value;
     return "";
 }
@@ -102,7 +104,7 @@ std::string team(const std::string& word, int& slot)
 {
     const auto value = integer(word);
     if (!value || (*value != 0 && *value != 1))
-        return "team must be 0 or 1, not '" + word + "'";
+        return "team must be 0 or 1, not " + echoed(word);
     slot = *value;
     return "";
 }
@@ -124,9 +126,9 @@ std::string typed(Statement& s)
         const auto playlist = integer(w[0]);
         const auto value = real(w[1]);
         if (!playlist)
-            return "playlist must be a whole number, not '" + w[0] + "'";
+            return "playlist must be a whole number, not " + echoed(w[0]);
         if (!value)
-            return "rating must be a number, nan, inf or -inf, not '" + w[1] + "'";
+            return "rating must be a number, nan, inf or -inf, not " + echoed(w[1]);
         s.first = *playlist;
         s.number = *value;
         return "";
@@ -134,7 +136,8 @@ std::string typed(Statement& s)
     case Verb::Match: {
         const auto place = placeNamed(w[0]);
         if (!place)
-            return "unknown match kind '" + w[0] + "' (public, private, offline, freeplay, training, replay)";
+            return "unknown match kind " + echoed(w[0]) +
+                   " (public, private, offline, freeplay, training, replay)";
         s.place = *place;
         s.first = 13;
         s.second = 0;
@@ -156,15 +159,15 @@ std::string typed(Statement& s)
     }
     case Verb::Wait: {
         const auto seconds = real(w[0]);
-        if (!seconds || !(*seconds >= 0.0))
-            return "seconds must be a number of 0 or more, not '" + w[0] + "'";
+        if (!seconds || !Quillfort::gameTime(*seconds))
+            return "seconds must be a finite number of 0 or more in whole microseconds, not " + echoed(w[0]);
         s.number = *seconds;
         return "";
     }
     case Verb::ExpectDraws: {
         const auto count = integer(w[0]);
         if (!count || *count < 0)
-            return "count must be a whole number of 0 or more, not '" + w[0] + "'";
+            return "count must be a whole number of 0 or more, not " + echoed(w[0]);
         s.first = *count;
         return "";
     }
@@ -217,7 +220,7 @@ std::optional<std::string> splitWords(std::string_view line, std::vector<std::st
     }
 }
 
-ParsedLine parseLine(std::string_view line, int number)
+ParsedLine parseLine(std::string_view line, std::uint64_t number)
 {
     std::vector<std::string> words;
     const auto first = line.find_first_not_of(" \t\r");
@@ -237,7 +240,7 @@ ParsedLine parseLine(std::string_view line, int number)
     }
     const auto shape = shapes().find(name);
     if (shape == shapes().end())
-        return {std::nullopt, "unknown statement '" + name + "'"};
+        return {std::nullopt, "unknown statement " + echoed(name)};
     Statement statement;
     statement.line = number;
     statement.verb = shape->second.verb;
@@ -254,7 +257,7 @@ ParsedLine parseLine(std::string_view line, int number)
 Script parseScript(std::string_view text)
 {
     Script script;
-    int number = 0;
+    std::uint64_t number = 0;
     for (std::size_t start = 0; start <= text.size();) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos)

@@ -1,6 +1,7 @@
 // The scenario language of quillfort-sim: one statement a line.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,7 +41,7 @@ enum class Verb {
 };
 
 struct Statement {
-    int line = 0;
+    std::uint64_t line = 0;
     Verb verb = Verb::Load;
     std::vector<std::string> words; // the arguments after the verb, unquoted
     int first = 0, second = 0;      // desktop size; match playlist and team; goal team; draw count
@@ -57,11 +58,11 @@ struct ParsedLine {
     std::optional<Statement> statement; // none for a blank line or a comment
     std::string error;                  // what is wrong, when not empty
 };
-ParsedLine parseLine(std::string_view line, int number);
+ParsedLine parseLine(std::string_view line, std::uint64_t number);
 
 struct Script {
     std::vector<Statement> statements;
-    int errorLine = 0;
+    std::uint64_t errorLine = 0;
     std::string error; // the first line's error; the script is then not run at all
 };
 Script parseScript(std::string_view text);

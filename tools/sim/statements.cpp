@@ -86,10 +86,23 @@ Outcome Runner::act(const Statement& s)
     case Verb::Match: host_->startMatch(s.place, s.first, s.second); return Outcome::Done;
     case Verb::Kickoff: host_->kickoff(); return Outcome::Done;
     case Verb::Goal: host_->score(s.first); return Outcome::Done;
-    case Verb::End: host_->endMatch(s.winner); return Outcome::Done;
+    case Verb::End: {
+        // A real match never ends level, so the runner will not pick a winner for it.
+        const int* score = host_->game().score;
+        if (!s.winner && score[0] == score[1])
+            return error(s, "the score is level at " + std::to_string(score[0]) + "-" +
+                                std::to_string(score[1]) +
+                                " and a match never ends level: say who won (end winner=T)");
+        host_->endMatch(s.winner);
+        return Outcome::Done;
+    }
     case Verb::Menu: host_->enterMenu(); return Outcome::Done;
     case Verb::Wait:
-        host_->advance(s.number);
+        if (!host_->advance(s.number))
+            return error(s, "the game clock would pass its end, " +
+                                std::to_string(
+                                    std::int64_t(double(Quillfort::clockLimit) / Quillfort::ticksPerSecond)) +
+                                " seconds");
         if (options_.interactive)
             out_ << "clock: " << host_->now() << " s\n";
         return Outcome::Done;
@@ -128,13 +141,21 @@ Outcome Runner::check(const Statement& s)
     const auto& w = s.words;
     switch (s.verb) {
     case Verb::ExpectFile: {
-        const auto bytes = readFile(dataPath(w[0]));
+        const auto path = dataPath(w[0]);
+        std::error_code ignored;
+        const bool folder = std::filesystem::is_directory(path, ignored);
+        const auto bytes = folder ? std::nullopt : readFile(path);
         return expect(s, bytes == w[1], "file " + w[0] + " to hold " + Quillfort::quoted(w[1]),
-                      bytes ? Quillfort::quoted(*bytes) : "no such file");
+                      folder  ? "a folder"
+                      : bytes ? Quillfort::quoted(*bytes)
+                              : "no such file");
     }
     case Verb::ExpectNoFile: {
-        const bool exists = std::filesystem::exists(dataPath(w[0]));
-        return expect(s, !exists, "no file " + w[0], "a file");
+        const auto path = dataPath(w[0]);
+        std::error_code ignored;
+        const bool exists = std::filesystem::exists(path, ignored);
+        return expect(s, !exists, "no file " + w[0],
+                      std::filesystem::is_directory(path, ignored) ? "a folder" : "a file");
     }
     case Verb::ExpectLog: {
         const auto& log = host_->logLines();
