@@ -46,9 +46,38 @@ void HostState::setDataFolder(std::string_view utf8)
     game_.dataFolder = std::move(units);
 }
 
-void HostState::startMatch(Place place, int playlist, int localTeam)
+GameFacts factsOf(Place place)
 {
-    game_.place = place;
+    switch (place) {
+    case Place::OnlinePublic: return {.online = true, .playingPublic = true};
+    case Place::OnlinePrivate: return {.online = true};
+    case Place::Freeplay: return {.freeplay = true};
+    case Place::CustomTraining: return {.customTraining = true};
+    case Place::Replay: return {.replay = true};
+    case Place::Menu:
+    case Place::Offline: break;
+    }
+    return {};
+}
+
+bool* factNamed(GameFacts& facts, std::string_view name)
+{
+    const std::pair<std::string_view, bool GameFacts::*> names[] = {
+        {"online", &GameFacts::online},           {"public", &GameFacts::playingPublic},
+        {"replay", &GameFacts::replay},           {"freeplay", &GameFacts::freeplay},
+        {"training", &GameFacts::customTraining},
+    };
+    for (const auto& [factName, fact] : names) {
+        if (factName == name)
+            return &(facts.*fact);
+    }
+    return nullptr;
+}
+
+void HostState::startMatch(GameFacts facts, int playlist, int localTeam)
+{
+    game_.facts = facts;
+    game_.matchOn = true;
     game_.playlist = playlist;
     game_.localTeam = localTeam;
     game_.score[0] = game_.score[1] = 0;
@@ -73,7 +102,8 @@ void HostState::endMatch(std::optional<int> winner)
 
 void HostState::enterMenu()
 {
-    game_.place = Place::Menu;
+    game_.facts = factsOf(Place::Menu);
+    game_.matchOn = false;
     game_.playlist = 0;
     game_.score[0] = game_.score[1] = 0;
     game_.winner.reset();
@@ -143,8 +173,6 @@ void HostState::dropOwner(int owner)
 
 } // namespace Quillfort
 
-using Quillfort::Place;
-
 void GameWrapper::HookEvent(const std::string& eventName, std::function<void(std::string)> callback)
 {
     host_->addHook(eventName, std::move(callback));
@@ -160,17 +188,12 @@ void GameWrapper::SetTimeout(std::function<void(GameWrapper*)> callback, float s
     host_->addTimer(std::move(callback), seconds);
 }
 
-bool GameWrapper::IsInOnlineGame()
-{
-    Place place = host_->game().place;
-    return place == Place::OnlinePublic || place == Place::OnlinePrivate;
-}
+bool GameWrapper::IsInOnlineGame() { return host_->game().facts.online; }
+bool GameWrapper::IsInFreeplay() { return host_->game().facts.freeplay; }
+bool GameWrapper::IsInReplay() { return host_->game().facts.replay; }
+bool GameWrapper::IsInCustomTraining() { return host_->game().facts.customTraining; }
 
-bool GameWrapper::IsInFreeplay() { return host_->game().place == Place::Freeplay; }
-bool GameWrapper::IsInReplay() { return host_->game().place == Place::Replay; }
-bool GameWrapper::IsInCustomTraining() { return host_->game().place == Place::CustomTraining; }
-
-ServerWrapper GameWrapper::GetOnlineGame() { return ServerWrapper(IsInOnlineGame() ? host_ : nullptr); }
+ServerWrapper GameWrapper::GetOnlineGame() { return ServerWrapper(host_->game().matchOn ? host_ : nullptr); }
 
 MMRWrapper GameWrapper::GetMMRWrapper() { return MMRWrapper(host_); }
 
@@ -201,10 +224,7 @@ TeamWrapper GameEventWrapper::GetWinningTeam()
 
 PlayerControllerWrapper GameEventWrapper::GetLocalPrimaryPlayer() { return PlayerControllerWrapper(host_); }
 
-bool ServerWrapper::IsPlayingPublic()
-{
-    return host_ != nullptr && host_->game().place == Place::OnlinePublic;
-}
+bool ServerWrapper::IsPlayingPublic() { return host_ != nullptr && host_->game().facts.playingPublic; }
 
 ReplayDirectorWrapper ServerWrapper::GetReplayDirector() { return ReplayDirectorWrapper(host_); }
 

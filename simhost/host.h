@@ -46,7 +46,14 @@ public:
     void setDataFolderUnits(std::u16string units);
 
     // The game. A match starts 0-0; `endMatch` without a winner gives it to the side ahead.
-    void startMatch(Place place, int playlist = 13, int localTeam = 0);
+    // While a match is on, GetOnlineGame gives its server, whatever the facts say.
+    void startMatch(GameFacts facts, int playlist = 13, int localTeam = 0);
+    void startMatch(Place place, int playlist = 13, int localTeam = 0)
+    {
+        startMatch(factsOf(place), playlist, localTeam);
+    }
+    // Changes what the game reports, in or out of a match (a replay shown mid-match).
+    void setFacts(const GameFacts& facts) { game_.facts = facts; }
     void kickoff();
     void score(int team);
     void endMatch(std::optional<int> winner = std::nullopt);
@@ -98,7 +105,8 @@ public:
 
     // Wrapper side: what the host wrappers call.
     struct Game {
-        Place place = Place::Menu;
+        GameFacts facts;
+        bool matchOn = false;
         int playlist = 0;
         int score[2] = {0, 0};
         int localTeam = 0;

@@ -31,7 +31,23 @@ struct Notifier {
     std::function<void(std::vector<std::string>)> callback;
 };
 
+// Where the player is, as the game reports it: each fact answers one host query,
+// so every combination the host can report can be set.
+struct GameFacts {
+    bool online = false;         // GameWrapper::IsInOnlineGame
+    bool playingPublic = false;  // ServerWrapper::IsPlayingPublic
+    bool replay = false;         // GameWrapper::IsInReplay
+    bool freeplay = false;       // GameWrapper::IsInFreeplay
+    bool customTraining = false; // GameWrapper::IsInCustomTraining
+    bool operator==(const GameFacts&) const = default;
+};
+
+// The fact a scenario names (online, public, replay, freeplay, training), or null.
+PLUGINSDK_API bool* factNamed(GameFacts& facts, std::string_view name);
+
+// Common places, as short names for their facts.
 enum class Place { Menu, OnlinePublic, OnlinePrivate, Offline, Freeplay, CustomTraining, Replay };
+PLUGINSDK_API GameFacts factsOf(Place place);
 
 struct CanvasCall {
     enum class Kind { SetPosition, SetColor, FillBox, DrawString } kind;

@@ -88,7 +88,7 @@ TEST(ScenarioParse, ReadsEveryStatementWithItsArguments)
     ASSERT_EQ(script.statements.size(), 6u);
     EXPECT_EQ(script.statements[0].line, 3);
     EXPECT_EQ(script.statements[0].first, 800);
-    EXPECT_EQ(script.statements[1].place, sim::Place::OnlinePrivate);
+    EXPECT_EQ(script.statements[1].facts, Quillfort::factsOf(sim::Place::OnlinePrivate));
     EXPECT_EQ(script.statements[1].first, 11);
     EXPECT_EQ(script.statements[1].second, 1);
     EXPECT_TRUE(std::isinf(script.statements[2].number));
@@ -117,6 +117,10 @@ TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
         {"match public team=2\n", "1: team must be 0 or 1"},
         {"match public colour=1\n", "1: unknown option 'colour=1'"},
         {"goal 2\n", "1: team must be 0 or 1, not '2'"},
+        {"state replay=1 lobby=1\n",
+         "1: a game fact is online, public, replay, freeplay or training with =0 or =1, not 'lobby=1'"},
+        {"state replay=yes\n",
+         "1: a game fact is online, public, replay, freeplay or training with =0 or =1, not 'replay=yes'"},
         {"end winner=x\n", "1: 'winner=x' needs a whole number after '='"},
         {"load\npage \"open\n", "2: unterminated quote"},
     };

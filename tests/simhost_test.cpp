@@ -59,6 +59,23 @@ TEST(SimHostGame, EachKindOfMatchAnswersItsOwnQueries)
     }
 }
 
+TEST(SimHostGame, EachFactAnswersOnlyItsOwnQuery)
+{
+    sim::Host host;
+    GameWrapper game(&host);
+    host.startMatch(Place::Offline);
+    for (unsigned bits = 0; bits < 32; ++bits) {
+        const Quillfort::GameFacts facts = {bool(bits & 1), bool(bits & 2), bool(bits & 4), bool(bits & 8),
+                                            bool(bits & 16)};
+        host.setFacts(facts);
+        EXPECT_EQ(game.IsInOnlineGame(), facts.online) << bits;
+        EXPECT_EQ(game.GetOnlineGame().IsPlayingPublic(), facts.playingPublic) << bits;
+        EXPECT_EQ(game.IsInReplay(), facts.replay) << bits;
+        EXPECT_EQ(game.IsInFreeplay(), facts.freeplay) << bits;
+        EXPECT_EQ(game.IsInCustomTraining(), facts.customTraining) << bits;
+    }
+}
+
 TEST(SimHostGame, RatingsAreReportedFromTheirTimeForTheLocalPlayerOnly)
 {
     sim::Host host;

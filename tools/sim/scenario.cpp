@@ -55,6 +55,7 @@ const std::map<std::string, Shape, std::less<>>& shapes()
         {"console", {Verb::Console, 1, 64, "console LINE..."}},
         {"rating", {Verb::Rating, 2, 2, "rating PLAYLIST VALUE"}},
         {"match", {Verb::Match, 1, 3, "match KIND [playlist=N] [team=T]"}},
+        {"state", {Verb::State, 1, 5, "state FACT=0|1... (online, public, replay, freeplay, training)"}},
         {"kickoff", {Verb::Kickoff, 0, 0, "kickoff"}},
         {"goal", {Verb::Goal, 1, 1, "goal T"}},
         {"end", {Verb::End, 0, 1, "end [winner=T]"}},
@@ -138,7 +139,7 @@ std::string typed(Statement& s)
         if (!place)
             return "unknown match kind " + echoed(w[0]) +
                    " (public, private, offline, freeplay, training, replay)";
-        s.place = *place;
+        s.facts = Quillfort::factsOf(*place);
         s.first = 13;
         s.second = 0;
         for (std::size_t i = 1; i < w.size(); ++i) {
@@ -147,6 +148,16 @@ std::string typed(Statement& s)
         }
         return s.second == 0 || s.second == 1 ? "" : "team must be 0 or 1";
     }
+    case Verb::State:
+        for (const std::string& word : w) {
+            const auto equals = word.find('=');
+            const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
+            bool* fact = Quillfort::factNamed(s.facts, std::string_view(word).substr(0, equals));
+            if (fact == nullptr || (value != "0" && value != "1"))
+                return "a game fact is online, public, replay, freeplay or training with =0 or =1, not " +
+                       echoed(word);
+        }
+        return "";
     case Verb::Goal: return team(w[0], s.first);
     case Verb::End: {
         if (w.empty())

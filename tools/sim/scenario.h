@@ -22,6 +22,7 @@ enum class Verb {
     Console,
     Rating,
     Match,
+    State,
     Kickoff,
     Goal,
     End,
@@ -47,7 +48,7 @@ struct Statement {
     int first = 0, second = 0;      // desktop size; match playlist and team; goal team; draw count
     std::optional<int> winner;      // end winner=T
     double number = 0.0;            // rating value; wait seconds
-    sim::Place place = sim::Place::OnlinePublic;
+    Quillfort::GameFacts facts;     // the facts of a match KIND
 };
 
 // Splits a line into words; a word may be a double-quoted text with the escapes

@@ -83,7 +83,14 @@ Outcome Runner::act(const Statement& s)
         return Outcome::Done;
     }
     case Verb::Rating: host_->setRating(s.first, static_cast<float>(s.number)); return Outcome::Done;
-    case Verb::Match: host_->startMatch(s.place, s.first, s.second); return Outcome::Done;
+    case Verb::Match: host_->startMatch(s.facts, s.first, s.second); return Outcome::Done;
+    case Verb::State: {
+        Quillfort::GameFacts facts = host_->game().facts;
+        for (const std::string& word : s.words)
+            *Quillfort::factNamed(facts, word.substr(0, word.find('='))) = word.back() == '1';
+        host_->setFacts(facts);
+        return Outcome::Done;
+    }
     case Verb::Kickoff: host_->kickoff(); return Outcome::Done;
     case Verb::Goal: host_->score(s.first); return Outcome::Done;
     case Verb::End: {
