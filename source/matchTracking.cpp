@@ -6,6 +6,14 @@
 #include "names.h"
 #include "tarnuPlugin.h"
 
+namespace {
+
+// The host reports 0 for a rating it does not know yet, and a reading that is not
+// finite is no reading either: neither becomes a baseline nor a difference.
+bool isKnown(float rating) { return std::isfinite(rating) && rating != 0.0f; }
+
+} // namespace
+
 bool tarnuPlugin::isTrackedMatch()
 {
     return enabled && !gameWrapper->IsInReplay() && !gameWrapper->IsInFreeplay() &&
@@ -42,9 +50,9 @@ void tarnuPlugin::onFirstBallHit()
     playerId = gameWrapper->GetUniqueID();
     playerIdString = playerId.GetIdString();
     for (int playlist : {10, 11, 13, 28, 29, 27, 30}) {
-        // A reading that is not finite leaves the rating unknown (NaN) until a real one arrives.
+        // An unknown rating is kept as NaN until the first known reading sets it.
         const float rating = gameWrapper->GetMMRWrapper().GetPlayerMMR(playerId, playlist);
-        *ratingField(playlist) = std::isfinite(rating) ? rating : std::numeric_limits<float>::quiet_NaN();
+        *ratingField(playlist) = isKnown(rating) ? rating : std::numeric_limits<float>::quiet_NaN();
     }
 }
 
@@ -122,11 +130,11 @@ void tarnuPlugin::refreshRating(UniqueIDWrapper id)
     cvarManager->log("uniqueid : " + playerId.GetIdString());
     const float rating = gameWrapper->GetMMRWrapper().GetPlayerMMR(playerId, playlistId);
 
-    // A reading that is not finite is no reading: the known rating stays and the
-    // chain retries. With no known rating yet, a finite reading only sets it.
+    // An unknown reading is no reading: the stored rating stays and the chain
+    // retries. With no known rating yet, a known reading only sets it.
     float delta = 0.0f;
-    if (float* last = ratingField(playlistId); last != nullptr && std::isfinite(rating)) {
-        if (std::isfinite(*last))
+    if (float* last = ratingField(playlistId); last != nullptr && isKnown(rating)) {
+        if (isKnown(*last))
             delta = rating - *last;
         *last = rating;
     }

@@ -92,15 +92,33 @@ TEST(Streak, MatchOpenAcrossResetCountsAsFirstResultOfTheNewSession)
 
 TEST(Eligibility, OnlyPublicOnlineMatchesCount)
 {
+    using Quillfort::GameFacts;
+    const GameFacts publicMatch = Quillfort::factsOf(Place::OnlinePublic);
+    // Each condition alone, the others as in a public match; then the places.
+    std::vector<std::pair<std::string, GameFacts>> cases = {
+        {"online=0", publicMatch},   {"public=0", publicMatch},   {"replay=1", publicMatch},
+        {"freeplay=1", publicMatch}, {"training=1", publicMatch},
+    };
+    for (auto& [name, facts] : cases)
+        *Quillfort::factNamed(facts, name.substr(0, name.find('='))) = name.back() == '1';
     for (Place place :
-         {Place::OnlinePrivate, Place::Offline, Place::Freeplay, Place::CustomTraining, Place::Replay}) {
+         {Place::OnlinePrivate, Place::Offline, Place::Freeplay, Place::CustomTraining, Place::Replay})
+        cases.emplace_back("place " + std::to_string(int(place)), Quillfort::factsOf(place));
+    for (const auto& [name, facts] : cases) {
+        SCOPED_TRACE(name);
         Session session;
         session.load();
-        session.playMatch({0}, place);
+        session.host.startMatch(facts);
+        session.host.kickoff();
+        session.host.score(0);
+        session.host.endMatch();
         session.host.enterMenu();
-        EXPECT_EQ(session.plugin().wins + session.plugin().losses, 0) << int(place);
+        EXPECT_EQ(session.plugin().wins + session.plugin().losses, 0);
         EXPECT_FALSE(session.plugin().matchActive);
         EXPECT_EQ(session.host.pendingTimers(), 0u);
+        // The session goes on as before: the next public match is its first result.
+        win(session);
+        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
     }
 }
 
@@ -340,23 +358,50 @@ TEST(RatingRefresh, IdentityAndBaselinesAreReadOnceAfterLoad)
     EXPECT_FALSE(session.plugin().identityPending);
 }
 
-TEST(NonFiniteRatings, AnUnknownBaselineIsSetByTheFirstRealReading)
+TEST(RatingRefresh, EachTrackedPlaylistMeasuresFromItsOwnStoredRating)
 {
+    const int playlists[] = {13, 11, 10, 28, 29, 27, 30};
+    float ratings[7];
     Session session;
-    session.host.setRating(13, notANumber);
+    for (int i = 0; i < 7; ++i) {
+        ratings[i] = 1000.0f + 100.0f * float(i);
+        session.host.setRating(playlists[i], ratings[i]);
+    }
     session.load();
-    winThenRating(session, 1000.0f, 0.0);
-    session.host.advance(30.0);
-    EXPECT_EQ(session.plugin().ratingChange, 0.0f);
-    EXPECT_EQ(session.plugin().lastRating13, 1000.0f);
-    winThenRating(session, 1015.0f, 0.0);
-    session.host.advance(1.0);
-    EXPECT_EQ(session.plugin().ratingChange, 15.0f);
+    float total = 0.0f;
+    for (int round = 1; round <= 2; ++round) {
+        for (int i = 0; i < 7; ++i) {
+            SCOPED_TRACE("playlist " + std::to_string(playlists[i]) + ", round " + std::to_string(round));
+            const float change = float(round * 10 + i + 1);
+            ratings[i] += change;
+            winThenRating(session, ratings[i], 0.0, playlists[i]);
+            session.host.advance(1.0);
+            total += change;
+            EXPECT_EQ(session.plugin().ratingChange, total);
+        }
+    }
 }
 
-TEST(NonFiniteRatings, AreNeverAddedAndTheChainWaitsForARealReading)
+// The host answers 0 for a rating it does not know yet; NaN and infinities are no rating either.
+TEST(UnknownRatings, AnUnknownBaselineIsSetByTheFirstKnownReading)
 {
-    for (float bad : {notANumber, inf, -inf}) {
+    for (float unknown : {notANumber, 0.0f}) {
+        Session session;
+        session.host.setRating(13, unknown);
+        session.load();
+        winThenRating(session, 1000.0f, 0.0);
+        session.host.advance(30.0);
+        EXPECT_EQ(session.plugin().ratingChange, 0.0f) << unknown;
+        EXPECT_EQ(session.plugin().lastRating13, 1000.0f);
+        winThenRating(session, 1015.0f, 0.0);
+        session.host.advance(1.0);
+        EXPECT_EQ(session.plugin().ratingChange, 15.0f);
+    }
+}
+
+TEST(UnknownRatings, AreNeverAddedAndTheChainWaitsForAKnownReading)
+{
+    for (float bad : {notANumber, inf, -inf, 0.0f}) {
         Session session;
         session.host.setRating(13, 1000.0f);
         session.load();
@@ -371,7 +416,7 @@ TEST(NonFiniteRatings, AreNeverAddedAndTheChainWaitsForARealReading)
     }
 }
 
-TEST(NonFiniteRatings, UpdateMmrIgnoresAValueThatIsNotANumber)
+TEST(UnknownRatings, UpdateMmrIgnoresAValueThatIsNotANumber)
 {
     Session session;
     session.load();
