@@ -63,8 +63,10 @@ TEST(SettingsPage, ReplacesTheXLineAndDropsTheLineAfterIt)
 
 TEST(SettingsPage, MatchesBySubstringAndCase)
 {
-    EXPECT_EQ(rewritten("9|Old X Position slider\nold y\nx position\nX POSITION\n"),
-              xLine + yLine + "x position\r\nX POSITION\r\n");
+    EXPECT_EQ(rewritten("5|Y Position|posy|0|600\nZ Position\n9|Old X Position slider\nold y\n"
+                        "x position\nX POSITION\nXPosition\n"),
+              "5|Y Position|posy|0|600\r\nZ Position\r\n" + xLine + yLine +
+                  "x position\r\nX POSITION\r\nXPosition\r\n");
 }
 
 TEST(SettingsPage, DropsTheFollowingLineUnreadEvenWhenItMatches)
