@@ -8,4 +8,9 @@ inline constexpr char scale[] = "scale";
 inline constexpr char enablePlugin[] = "enable_plugin";
 inline constexpr char hidePlugin[] = "hide_plugin";
 inline constexpr char inputMmr[] = "input_mmr";
+
+// The plugin's files in the host data folder.
+inline constexpr char statsFile[] = "WinsLossesStats.txt";
+inline constexpr char settingsFolder[] = "/plugins/settings/";
+inline constexpr char settingsPage[] = "tarnuplugin.set";
 } // namespace names

@@ -1,63 +1,78 @@
 // The plugin's settings page: its position lines follow the desktop size.
 #include "settingsPage.h"
 
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <system_error>
-
 #include "names.h"
 #include "paths.h"
 #include "tarnuPlugin.h"
+#include "wholeFile.h"
 
 namespace {
 
-// Reads one line, accepting LF and CR LF ends.
-bool readLine(std::istream& in, std::string& line)
+// No settings page comes near this; a larger file is left as it is.
+constexpr std::size_t pageLimit = std::size_t{4} << 20;
+
+// The line that starts at `at`, without its break; false past the last line.
+bool nextLine(std::string_view page, std::size_t& at, std::string_view& line)
 {
-    if (!std::getline(in, line))
+    if (at >= page.size())
         return false;
+    const std::size_t end = page.find('\n', at);
+    if (end == std::string_view::npos) {
+        line = page.substr(at); // the last line, without a break: every byte stays
+        at = page.size();
+        return true;
+    }
+    line = page.substr(at, end - at);
     if (!line.empty() && line.back() == '\r')
-        line.pop_back();
+        line.remove_suffix(1);
+    at = end + 1;
     return true;
 }
 
 } // namespace
 
-bool rewriteSettingsPage(std::istream& page, std::ostream& out, std::int32_t width, std::int32_t height)
+void rewriteSettingsPage(std::string_view page, std::string& out, std::int32_t width, std::int32_t height)
 {
     const std::string xLine =
         std::string("5|X Position|") + names::posx + "|0|" + std::to_string(width) + "\r\n";
     const std::string yLine =
         std::string("5|Y Position|") + names::posy + "|0|" + std::to_string(height) + "\r\n";
-    std::string line;
-    while (readLine(page, line)) {
-        if (line.find("X Position") != std::string::npos) {
-            out << xLine << yLine;
-            readLine(page, line); // the old Y line, whatever it holds
+    out.reserve(out.size() + page.size() + page.size() / 16 + xLine.size() + yLine.size());
+    std::size_t at = 0;
+    std::string_view line;
+    while (nextLine(page, at, line)) {
+        if (line.find("X Position") != std::string_view::npos) {
+            out.append(xLine).append(yLine);
+            nextLine(page, at, line); // the old Y line, whatever it holds
         } else {
-            out << line << "\r\n";
+            out.append(line).append("\r\n");
         }
     }
-    return !page.bad();
 }
 
 void tarnuPlugin::writeSettingsFile()
 {
-    const auto pagePath = pathFromUtf8(dataFolder + "/plugins/settings/tarnuplugin.set");
-    const auto scratchPath = pathFromUtf8(dataFolder + "/plugins/settings/temp.set");
-    std::ifstream page(pagePath, std::ios::in | std::ios::binary);
-    std::ofstream scratch(scratchPath, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!page.is_open() || !scratch.is_open())
+    const std::string name = names::settingsPage;
+    // A page that is a link stays one: the file it points at is read and replaced.
+    const auto pagePath = pathFromUtf8(dataFolder + names::settingsFolder + name);
+    const FileRead page = readWholeFile(pagePath, pageLimit);
+    switch (page.outcome) {
+    case FileRead::Outcome::Read: break;
+    case FileRead::Outcome::Missing: return; // the page is never created
+    case FileRead::Outcome::NotRegular:
+        cvarManager->log(name + ": left as it is: not a regular file");
         return;
-    const bool readWhole = rewriteSettingsPage(page, scratch, screenWidth, screenHeight);
-    page.close();
-    scratch.close();
-    // The page is replaced only by a complete copy, in one step that either
-    // happens whole or leaves the old page as it was.
-    if (!readWhole || scratch.fail())
-        return;
-    std::error_code error;
-    std::filesystem::rename(scratchPath, pagePath, error);
-    cvarManager->executeCommand("cl_settings_refreshplugins", true);
+    case FileRead::Outcome::TooLarge: cvarManager->log(name + ": left as it is: larger than 4 MiB"); return;
+    case FileRead::Outcome::Failed: cvarManager->log(name + ": cannot read: " + page.reason); return;
+    }
+    std::string rewritten;
+    rewriteSettingsPage(page.bytes, rewritten, screenWidth, screenHeight);
+    // Once per load, so the new page reaches the disk before it replaces the old.
+    const FileWrite written = replaceWholeFile(pagePath, rewritten, true);
+    if (!written.written())
+        cvarManager->log(name + ": cannot write: " + written.reason);
+    // The host is asked to reload after a failed move too, as it always was; never
+    // after an incomplete copy.
+    if (written.outcome != FileWrite::Outcome::NotWritten)
+        cvarManager->executeCommand("cl_settings_refreshplugins", true);
 }

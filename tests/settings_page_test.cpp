@@ -4,9 +4,13 @@
 
 #include "support/session.h"
 
+#include <algorithm>
+
 #if defined(_WIN32)
 #  include <windows.h>
 #else
+#  include <sys/stat.h>
+
 #  include "support/faults.h"
 #endif
 
@@ -27,6 +31,16 @@ bool refreshSent(const Session& session)
     return false;
 }
 
+// The names in the settings folder: a scratch file left behind shows here.
+std::vector<std::string> settingsFolder(const Session& session)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(session.pagePath().parent_path()))
+        names.push_back(support::utf8(entry.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // The page after a load that found `page` in the file.
 std::string rewritten(const std::string& page)
 {
@@ -34,7 +48,8 @@ std::string rewritten(const std::string& page)
     support::writeFile(session.pagePath(), page);
     session.load();
     EXPECT_TRUE(refreshSent(session)) << page;
-    EXPECT_FALSE(std::filesystem::exists(session.pagePath().parent_path() / "temp.set"));
+    EXPECT_EQ(settingsFolder(session), std::vector<std::string>{"tarnuplugin.set"});
+    EXPECT_TRUE(session.host.logLines().empty());
     return support::readFile(session.pagePath());
 }
 
@@ -53,6 +68,9 @@ TEST(SettingsPage, EveryLineEndsWithCrLf)
     EXPECT_EQ(rewritten("a\nb"), "a\r\nb\r\n");
     EXPECT_EQ(rewritten("a\r\n\r\n\nb\r\n"), "a\r\n\r\n\r\nb\r\n");
     EXPECT_EQ(rewritten("a\n"), "a\r\n");
+    // A CR without an LF after it is no line break: it stays, at the very end too.
+    EXPECT_EQ(rewritten("a\rb\nc\r"), "a\rb\r\nc\r\r\n");
+    EXPECT_EQ(rewritten("\r"), "\r\r\n");
 }
 
 TEST(SettingsPage, ReplacesTheXLineAndDropsTheLineAfterIt)
@@ -98,15 +116,16 @@ TEST(SettingsPage, WritesTheDesktopSizeMeasuredAtLoad)
               "5|X Position|posx|0|1366\r\n5|Y Position|posy|0|768\r\n");
 }
 
-TEST(SettingsPage, MissingPageLeavesAnEmptyScratchFileAndSendsNothing)
+TEST(SettingsPage, MissingPageIsNotCreatedAndOtherFilesAreLeftAlone)
 {
     Session session;
-    const auto scratch = session.pagePath().parent_path() / "temp.set";
-    support::writeFile(scratch, "stale content");
+    const auto other = session.pagePath().parent_path() / "temp.set";
+    support::writeFile(other, "stale content");
     session.load();
-    EXPECT_FALSE(std::filesystem::exists(session.pagePath()));
-    EXPECT_EQ(support::readFile(scratch), "");
+    EXPECT_EQ(settingsFolder(session), std::vector<std::string>{"temp.set"});
+    EXPECT_EQ(support::readFile(other), "stale content");
     EXPECT_FALSE(refreshSent(session));
+    EXPECT_TRUE(session.host.logLines().empty());
 }
 
 TEST(SettingsPage, DataFolderWithNonAsciiNamesGetsItsPageRewritten)
@@ -136,7 +155,10 @@ TEST(SettingsPage, PageHeldOpenElsewhereIsKeptWhole)
     session.load();
     CloseHandle(held);
     EXPECT_EQ(support::readFile(session.pagePath()), original);
-    EXPECT_EQ(support::readFile(session.pagePath().parent_path() / "temp.set"), xLine + yLine);
+    EXPECT_EQ(settingsFolder(session), std::vector<std::string>{"tarnuplugin.set"});
+    EXPECT_TRUE(refreshSent(session));
+    ASSERT_EQ(session.host.logLines().size(), 1u);
+    EXPECT_TRUE(session.host.logLines()[0].starts_with("tarnuplugin.set: cannot write: "));
 }
 
 #else
@@ -144,30 +166,27 @@ TEST(SettingsPage, PageHeldOpenElsewhereIsKeptWhole)
 class SettingsPageFaults : public ::testing::Test {
 protected:
     void SetUp() override { support::writeFile(session.pagePath(), original); }
-    void expectPageKept()
+    // The page as it was, no scratch file left, and one log line that says why.
+    void expectPageKept(const std::string& logged)
     {
         ASSERT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(session.pagePath())));
         EXPECT_EQ(support::readFile(session.pagePath()), original);
+        EXPECT_EQ(settingsFolder(session), std::vector<std::string>{"tarnuplugin.set"});
+        EXPECT_EQ(session.host.logLines(), std::deque<std::string>{logged});
     }
-    std::filesystem::path scratch() const { return session.pagePath().parent_path() / "temp.set"; }
 
     const std::string original = "TarnuPlugin\r\n5|X Position|posx|0|800\r\n5|Y Position|posy|0|600\r\n";
+    const std::string rewrittenPage = "TarnuPlugin\r\n" + xLine + yLine;
     Session session;
 };
 
-TEST_F(SettingsPageFaults, UnwritableScratchFileLeavesThePageAndSendsNothing)
+TEST_F(SettingsPageFaults, FullDeviceLeavesThePageAndSendsNothing)
 {
-    std::filesystem::create_directory(scratch());
-    session.load();
-    expectPageKept();
-    EXPECT_FALSE(refreshSent(session));
-}
-
-TEST_F(SettingsPageFaults, WriteFailureWhileCopyingLeavesThePage)
-{
-    std::filesystem::create_symlink("/dev/full", scratch());
-    session.load();
-    expectPageKept();
+    {
+        support::FailingWrites failing(session.pagePath().parent_path());
+        session.load();
+    }
+    expectPageKept("tarnuplugin.set: cannot write: No space left on device");
     EXPECT_FALSE(refreshSent(session));
 }
 
@@ -177,7 +196,7 @@ TEST_F(SettingsPageFaults, ReadErrorLeavesThePage)
         support::FailingReads failing(session.pagePath());
         session.load();
     }
-    expectPageKept();
+    expectPageKept("tarnuplugin.set: cannot read: Input/output error");
     EXPECT_FALSE(refreshSent(session));
 }
 
@@ -187,9 +206,74 @@ TEST_F(SettingsPageFaults, FailedReplacementLeavesThePageAndStillAsksForRefresh)
         support::FailingRenames failing;
         session.load();
     }
-    expectPageKept();
-    EXPECT_EQ(support::readFile(scratch()), "TarnuPlugin\r\n" + xLine + yLine);
+    expectPageKept("tarnuplugin.set: cannot write: Device or resource busy");
     EXPECT_TRUE(refreshSent(session));
+}
+
+TEST_F(SettingsPageFaults, NewPageReachesTheDiskAndKeepsThePermissions)
+{
+    using std::filesystem::perms;
+    std::filesystem::permissions(session.pagePath(), perms::owner_read | perms::owner_write);
+    const int before = support::diskSyncs();
+    session.load();
+    EXPECT_EQ(support::readFile(session.pagePath()), rewrittenPage);
+    EXPECT_GE(support::diskSyncs() - before, 2); // the page, then its folder
+    EXPECT_EQ(std::filesystem::status(session.pagePath()).permissions(),
+              perms::owner_read | perms::owner_write);
+}
+
+// A link where an older version kept its scratch file is neither followed nor emptied.
+TEST_F(SettingsPageFaults, LinkBesideThePageIsNeverFollowed)
+{
+    const auto outside = session.data.path() / "elsewhere.txt";
+    support::writeFile(outside, "keep me");
+    const auto link = session.pagePath().parent_path() / "temp.set";
+    std::filesystem::create_symlink(outside, link);
+    session.load();
+    EXPECT_EQ(support::readFile(outside), "keep me");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(support::readFile(session.pagePath()), rewrittenPage);
+}
+
+TEST_F(SettingsPageFaults, PageThatIsALinkStaysOneAndItsFileIsRewritten)
+{
+    const auto kept = session.data.path() / "versioned" / "tarnuplugin.set";
+    support::writeFile(kept, original);
+    std::filesystem::remove(session.pagePath());
+    std::filesystem::create_symlink(std::filesystem::path("..") / ".." / "versioned" / "tarnuplugin.set",
+                                    session.pagePath());
+    session.load();
+    EXPECT_TRUE(std::filesystem::is_symlink(session.pagePath()));
+    EXPECT_EQ(support::readFile(kept), rewrittenPage);
+    EXPECT_TRUE(refreshSent(session));
+}
+
+TEST_F(SettingsPageFaults, PageThatIsNoRegularFileOrTooLargeIsLeftAsItIs)
+{
+    const std::pair<std::string, std::string> pages[] = {
+        {"pipe", "not a regular file"},         {"/dev/zero", "not a regular file"},
+        {"/dev/urandom", "not a regular file"}, {"folder", "not a regular file"},
+        {"large", "larger than 4 MiB"},
+    };
+    for (const auto& [kind, reason] : pages) {
+        SCOPED_TRACE(kind);
+        Session fresh;
+        const auto page = fresh.pagePath();
+        std::filesystem::create_directories(page.parent_path());
+        if (kind == "pipe")
+            ASSERT_EQ(mkfifo(page.c_str(), 0600), 0);
+        else if (kind == "folder")
+            std::filesystem::create_directory(page);
+        else if (kind == "large")
+            support::writeFile(page, std::string((std::size_t{4} << 20) + 1, 'x'));
+        else
+            std::filesystem::create_symlink(kind, page);
+        fresh.load(); // returns: a pipe with no writer does not hold it
+        EXPECT_EQ(fresh.host.logLines(),
+                  std::deque<std::string>{"tarnuplugin.set: left as it is: " + reason});
+        EXPECT_FALSE(refreshSent(fresh));
+        EXPECT_EQ(settingsFolder(fresh), std::vector<std::string>{"tarnuplugin.set"});
+    }
 }
 
 #endif

@@ -1,7 +1,18 @@
-// WinsLossesStats.txt: exact bytes, rewrites, and folders that are missing or not ASCII.
+// WinsLossesStats.txt: exact bytes, rewrites, folders that are missing or not
+// ASCII, readers that never see a part, and writes that fail.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <regex>
+#include <thread>
+
 #include "support/session.h"
+
+#if defined(_WIN32)
+#  include <windows.h>
+#else
+#  include "support/faults.h"
+#endif
 
 using support::Session;
 using support::statsText;
@@ -75,3 +86,78 @@ TEST(StatsFile, DataFolderWithNonAsciiNamesGetsItsFile)
     session.load();
     EXPECT_EQ(support::readFile(folder / "WinsLossesStats.txt"), statsText("0.000000", 0, 0, 0));
 }
+
+#if defined(_WIN32)
+
+// A reader that holds the file without letting it be replaced still sees each update.
+TEST(StatsFile, FileHeldOpenByAReaderStillGetsItsUpdate)
+{
+    Session session;
+    session.load();
+    HANDLE held = CreateFileW(session.statsPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    session.console("add_win");
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
+    CloseHandle(held);
+    EXPECT_TRUE(session.host.logLines().empty());
+}
+
+#else
+
+TEST(StatsFile, ReaderPollingDuringManyWritesSeesOnlyWholeFiles)
+{
+    Session session;
+    session.load();
+    const std::regex whole(
+        "MMR : -?[0-9]+\\.[0-9]{6}\r\nStreak : -?[0-9]+\r\nWins : [0-9]+\r\nLosses : [0-9]+");
+    std::atomic<bool> done{false};
+    int reads = 0, torn = 0;
+    std::thread reader([&] {
+        for (; !done; ++reads)
+            torn += std::regex_match(support::readFile(session.statsPath()), whole) ? 0 : 1;
+    });
+    for (int i = 0; i < 400; ++i)
+        session.console(i % 3 == 0 ? "add_loss" : "add_win");
+    done = true;
+    reader.join();
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+    EXPECT_TRUE(session.host.logLines().empty());
+}
+
+TEST(StatsFile, FullDeviceKeepsTheOldContentAndSaysWhy)
+{
+    Session session;
+    session.load();
+    session.console("add_win");
+    {
+        support::FailingWrites failing(session.data.path());
+        session.console("add_win");
+        session.console("add_loss");
+    }
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
+    const std::deque<std::string> said(2, "WinsLossesStats.txt: cannot write: No space left on device");
+    EXPECT_EQ(session.host.logLines(), said);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(session.data.path()), {}),
+              1); // no scratch left
+    const int syncs = support::diskSyncs();
+    session.console("add_win");
+    EXPECT_EQ(support::diskSyncs(), syncs); // a display file is not flushed to the disk
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 3, 1));
+}
+
+// Where the file cannot be replaced, the update goes in place rather than nowhere.
+TEST(StatsFile, RefusedMoveWritesInPlace)
+{
+    Session session;
+    session.load();
+    {
+        support::FailingRenames failing;
+        session.console("add_loss");
+    }
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 0, 1));
+    EXPECT_TRUE(session.host.logLines().empty());
+}
+
+#endif

@@ -24,4 +24,16 @@ public:
     FailingReads& operator=(const FailingReads&) = delete;
 };
 
+// While alive, every write to a regular file under the folder fails as on a full device.
+class FailingWrites {
+public:
+    explicit FailingWrites(const std::filesystem::path& folder);
+    ~FailingWrites();
+    FailingWrites(const FailingWrites&) = delete;
+    FailingWrites& operator=(const FailingWrites&) = delete;
+};
+
+// How often the process asked for a file to reach the disk (fsync) so far.
+int diskSyncs();
+
 } // namespace support
