@@ -8,6 +8,23 @@
 
 namespace {
 
+// The tracked playlists with their stored ratings, in the order the baselines are read.
+struct TrackedPlaylist {
+    std::int32_t id;
+    float tarnuPlugin::*rating;
+};
+constexpr TrackedPlaylist trackedPlaylists[] = {
+    {10, &tarnuPlugin::lastRating10}, {11, &tarnuPlugin::lastRating11}, {13, &tarnuPlugin::lastRating13},
+    {28, &tarnuPlugin::lastRating28}, {29, &tarnuPlugin::lastRating29}, {27, &tarnuPlugin::lastRating27},
+    {30, &tarnuPlugin::lastRating30},
+};
+
+// The refresh reads the rating this long after a match end, then re-reads it at
+// most `refreshRetries` times, `retryDelay` apart, while it has not changed.
+constexpr float firstRefreshDelay = 1.0f;
+constexpr float retryDelay = 3.0f;
+constexpr std::int32_t refreshRetries = 3;
+
 // The host reports 0 for a rating it does not know yet, and a reading that is not
 // finite is no reading either: neither becomes a baseline nor a difference.
 bool isKnown(float rating) { return std::isfinite(rating) && rating != 0.0f; }
@@ -49,10 +66,10 @@ void tarnuPlugin::onFirstBallHit()
     identityPending = false;
     playerId = gameWrapper->GetUniqueID();
     playerIdString = playerId.GetIdString();
-    for (int playlist : {10, 11, 13, 28, 29, 27, 30}) {
+    for (const TrackedPlaylist& playlist : trackedPlaylists) {
         // An unknown rating is kept as NaN until the first known reading sets it.
-        const float rating = gameWrapper->GetMMRWrapper().GetPlayerMMR(playerId, playlist);
-        *ratingField(playlist) = isKnown(rating) ? rating : std::numeric_limits<float>::quiet_NaN();
+        const float rating = gameWrapper->GetMMRWrapper().GetPlayerMMR(playerId, playlist.id);
+        this->*playlist.rating = isKnown(rating) ? rating : std::numeric_limits<float>::quiet_NaN();
     }
 }
 
@@ -80,7 +97,7 @@ void tarnuPlugin::onMatchEnded()
     localTeam = gameWrapper->GetOnlineGame().GetLocalPrimaryPlayer().GetPRI().GetTeamNum();
     countResult(winnerTeam == localTeam);
     writeStatsFile();
-    scheduleRefresh(1.0f);
+    scheduleRefresh(firstRefreshDelay);
 }
 
 void tarnuPlugin::onMenuEntered()
@@ -105,16 +122,11 @@ void tarnuPlugin::scheduleRefresh(float seconds)
 
 float* tarnuPlugin::ratingField(std::int32_t playlist)
 {
-    switch (playlist) {
-    case 13: return &lastRating13;
-    case 11: return &lastRating11;
-    case 10: return &lastRating10;
-    case 28: return &lastRating28;
-    case 29: return &lastRating29;
-    case 27: return &lastRating27;
-    case 30: return &lastRating30;
-    default: return nullptr;
+    for (const TrackedPlaylist& tracked : trackedPlaylists) {
+        if (tracked.id == playlist)
+            return &(this->*tracked.rating);
     }
+    return nullptr;
 }
 
 void tarnuPlugin::refreshRating(UniqueIDWrapper id)
@@ -139,9 +151,9 @@ void tarnuPlugin::refreshRating(UniqueIDWrapper id)
         *last = rating;
     }
     if (delta == 0.0f) {
-        if (ratingRetries < 3) {
+        if (ratingRetries < refreshRetries) {
             ratingRetries += 1;
-            scheduleRefresh(3.0f);
+            scheduleRefresh(retryDelay);
         } else {
             ratingRetries = 0;
         }
