@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host.h"
+#include "quillfort/events.h"
 
 namespace Quillfort {
 
@@ -84,12 +85,12 @@ void HostState::startMatch(GameFacts facts, int playlist, int localTeam)
     game_.winner.reset();
 }
 
-void HostState::kickoff() { fireEvent("Function TAGame.GameEvent_Soccar_TA.EventFirstBallHit"); }
+void HostState::kickoff() { fireEvent(Events::firstBallHit); }
 
 void HostState::score(int team)
 {
     game_.score[team == 0 ? 0 : 1] += 1;
-    fireEvent("Function TAGame.GameEvent_Soccar_TA.EventPlayerScored");
+    fireEvent(Events::playerScored);
 }
 
 void HostState::endMatch(std::optional<int> winner)
@@ -97,7 +98,7 @@ void HostState::endMatch(std::optional<int> winner)
     if (!winner && game_.score[0] != game_.score[1])
         winner = game_.score[0] > game_.score[1] ? 0 : 1;
     game_.winner = winner;
-    fireEvent("Function TAGame.GameEvent_Soccar_TA.EventMatchEnded");
+    fireEvent(Events::matchEnded);
 }
 
 void HostState::enterMenu()
@@ -107,7 +108,7 @@ void HostState::enterMenu()
     game_.playlist = 0;
     game_.score[0] = game_.score[1] = 0;
     game_.winner.reset();
-    fireEvent("Function TAGame.MenuSequence_TA.EventEnteredSequence");
+    fireEvent(Events::enteredMenu);
 }
 
 void HostState::setRating(int playlist, float value, std::optional<double> from)

@@ -7,6 +7,7 @@
 #include "names.h"
 #include "paths.h"
 #include "quillfort/desktop.h"
+#include "quillfort/events.h"
 
 namespace {
 // The module's one handle to the plugin object; empty until getPlugin.
@@ -95,10 +96,10 @@ void tarnuPlugin::onLoad()
     const auto hook = [&](const char* event, Member handler) {
         gameWrapper->HookEvent(event, bound<std::string>(self, handler));
     };
-    hook("Function TAGame.GameEvent_Soccar_TA.EventMatchEnded", &tarnuPlugin::onMatchEnded);
-    hook("Function TAGame.GameEvent_Soccar_TA.EventPlayerScored", &tarnuPlugin::onGoalScored);
-    hook("Function TAGame.GameEvent_Soccar_TA.EventFirstBallHit", &tarnuPlugin::onFirstBallHit);
-    hook("Function TAGame.MenuSequence_TA.EventEnteredSequence", &tarnuPlugin::onMenuEntered);
+    hook(Quillfort::Events::matchEnded, &tarnuPlugin::onMatchEnded);
+    hook(Quillfort::Events::playerScored, &tarnuPlugin::onGoalScored);
+    hook(Quillfort::Events::firstBallHit, &tarnuPlugin::onFirstBallHit);
+    hook(Quillfort::Events::enteredMenu, &tarnuPlugin::onMenuEntered);
 
     dataFolder = utf8FromUnits(gameWrapper->GetQuillfortPathW());
     writeStatsFile();

@@ -2,6 +2,7 @@
 // the two mirrored switches and the data folder.
 #include <gtest/gtest.h>
 
+#include "quillfort/events.h"
 #include "support/session.h"
 
 using support::Session;
@@ -9,10 +10,10 @@ using support::Session;
 namespace {
 
 const char* const hookNames[] = {
-    "Function TAGame.GameEvent_Soccar_TA.EventMatchEnded",
-    "Function TAGame.GameEvent_Soccar_TA.EventPlayerScored",
-    "Function TAGame.GameEvent_Soccar_TA.EventFirstBallHit",
-    "Function TAGame.MenuSequence_TA.EventEnteredSequence",
+    Quillfort::Events::matchEnded,
+    Quillfort::Events::playerScored,
+    Quillfort::Events::firstBallHit,
+    Quillfort::Events::enteredMenu,
 };
 
 struct Expected {
