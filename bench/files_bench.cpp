@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "fixture.h"
+#include "names.h"
 #include "settingsPage.h"
 
 namespace {
@@ -29,7 +30,7 @@ BENCHMARK(BM_StatsFile_Write);
 void BM_StatsFile_WriteFloor(benchmark::State& state)
 {
     sim::DataFolder data;
-    const std::string path = (data.path() / "WinsLossesStats.txt").string();
+    const std::string path = (data.path() / names::statsFile).string();
     const std::string scratch = path + ".new";
     const std::string bytes = "MMR : -12.500000\r\nStreak : 3\r\nWins : 17\r\nLosses : 9";
     for (auto _ : state) {
@@ -71,6 +72,11 @@ std::string pageOf(std::int64_t lines)
     return page;
 }
 
+std::filesystem::path pageIn(const sim::DataFolder& data)
+{
+    return data.path() / std::filesystem::path(names::settingsFolder).relative_path() / names::settingsPage;
+}
+
 void writePage(const std::filesystem::path& path, const std::string& page)
 {
     std::filesystem::create_directories(path.parent_path());
@@ -81,7 +87,7 @@ void writePage(const std::filesystem::path& path, const std::string& page)
 void BM_SettingsPage_Load(benchmark::State& state)
 {
     bench::Loaded loaded;
-    writePage(loaded.data.pagePath(), pageOf(state.range(0)));
+    writePage(pageIn(loaded.data), pageOf(state.range(0)));
     for (auto _ : state)
         loaded.plugin.writeSettingsFile();
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -93,7 +99,7 @@ BENCHMARK(BM_SettingsPage_Load)->Arg(10)->Arg(10'000)->Unit(benchmark::kMicrosec
 void BM_SettingsPage_LoadFloor(benchmark::State& state)
 {
     sim::DataFolder data;
-    const auto page = data.pagePath();
+    const auto page = pageIn(data);
     const auto scratch = page.parent_path() / "scratch.set";
     writePage(page, pageOf(state.range(0)));
     for (auto _ : state) {

@@ -19,7 +19,6 @@ public:
     DataFolder& operator=(const DataFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path pagePath() const { return path_ / "plugins" / "settings" / "tarnuplugin.set"; }
 
 private:
     std::filesystem::path path_;

@@ -100,13 +100,4 @@ std::filesystem::path besideProgram(const std::filesystem::path& name)
     return program.parent_path() / name;
 }
 
-std::filesystem::path pluginFileName()
-{
-#if defined(_WIN32)
-    return "tarnuPlugin.dll";
-#else
-    return "tarnuPlugin.so";
-#endif
-}
-
 } // namespace sim

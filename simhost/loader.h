@@ -66,7 +66,5 @@ private:
 
 // The file `name` in the folder of the running program.
 PLUGINSDK_API std::filesystem::path besideProgram(const std::filesystem::path& name);
-// The plugin module's file name on this platform.
-PLUGINSDK_API std::filesystem::path pluginFileName();
 
 } // namespace sim

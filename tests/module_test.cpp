@@ -14,7 +14,7 @@ using Release = void (*)();
 
 std::filesystem::path besideTests(const char* stem)
 {
-    return sim::besideProgram(std::string(stem) + sim::pluginFileName().extension().string());
+    return sim::besideProgram(std::string(stem) + support::pluginPath().extension().string());
 }
 
 } // namespace

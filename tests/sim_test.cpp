@@ -245,7 +245,7 @@ TEST(SimRunner, PluginGivenByFileNameIsTakenFromTheCurrentFolder)
 {
     const auto saved = std::filesystem::current_path();
     std::filesystem::current_path(support::pluginPath().parent_path());
-    const SimRun run = runFile("load\n", {"--plugin", sim::pluginFileName().string()});
+    const SimRun run = runFile("load\n", {"--plugin", support::pluginPath().filename().string()});
     std::filesystem::current_path(saved);
     EXPECT_EQ(run.status, 0) << run.output;
 }

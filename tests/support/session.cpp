@@ -28,7 +28,7 @@ std::string utf8(const std::filesystem::path& path)
     return std::string(text.begin(), text.end());
 }
 
-std::filesystem::path pluginPath() { return sim::besideProgram(sim::pluginFileName()); }
+std::filesystem::path pluginPath() { return sim::besideProgram(TARNU_PLUGIN_FILE); }
 
 std::vector<std::string> words(const std::string& line)
 {

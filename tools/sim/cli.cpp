@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "plugin.h"
 #include "runner.h"
 #include "text.h"
 
@@ -69,8 +70,8 @@ int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
                  "quillfort-sim"};
     app.allow_windows_style_options(false); // a path like /data/x.qsim is not an option
     Options options;
-    options.plugin = sim::besideProgram(sim::pluginFileName());
-    options.shippedPage = sim::besideProgram("tarnuplugin.set");
+    options.plugin = sim::besideProgram(pluginFile());
+    options.shippedPage = sim::besideProgram(settingsPage().filename());
     options.pictures = ".";
     std::vector<std::string> scenarios;
     std::string data;

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "plugin.h"
 #include "text.h"
 
 namespace qsim {
@@ -12,9 +13,9 @@ Runner::Runner(const Options& options, std::string name, std::ostream& out)
     data_ =
         options.data ? std::make_unique<sim::DataFolder>(*options.data) : std::make_unique<sim::DataFolder>();
     std::error_code ignored;
-    if (!std::filesystem::exists(data_->pagePath()) && std::filesystem::exists(options.shippedPage)) {
-        std::filesystem::create_directories(data_->pagePath().parent_path(), ignored);
-        std::filesystem::copy_file(options.shippedPage, data_->pagePath(), ignored);
+    if (!std::filesystem::exists(pagePath()) && std::filesystem::exists(options.shippedPage)) {
+        std::filesystem::create_directories(pagePath().parent_path(), ignored);
+        std::filesystem::copy_file(options.shippedPage, pagePath(), ignored);
     }
     const std::u8string folder = data_->path().u8string();
     host_->setDataFolder(std::string(folder.begin(), folder.end()));
@@ -31,6 +32,8 @@ std::filesystem::path Runner::dataPath(const std::string& relative) const
     return data_->path() /
            std::filesystem::path(std::u8string(relative.begin(), relative.end())).relative_path();
 }
+
+std::filesystem::path Runner::pagePath() const { return data_->path() / settingsPage(); }
 
 Outcome Runner::error(const Statement& s, const std::string& message)
 {
@@ -77,9 +80,9 @@ void Runner::printNews()
             out_ << "command: " << commands[commandsShown_].command << "\n";
     }
     if (options_.interactive) {
-        const std::string stats = readFile(dataPath("WinsLossesStats.txt")).value_or("");
+        const std::string stats = readFile(dataPath(statsFile())).value_or("");
         if (stats != statsShown_)
-            out_ << "WinsLossesStats.txt: " << Quillfort::quoted(stats) << "\n";
+            out_ << statsFile() << ": " << Quillfort::quoted(stats) << "\n";
         statsShown_ = stats;
     }
 }

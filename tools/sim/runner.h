@@ -49,6 +49,7 @@ private:
     Outcome expect(const Statement& s, bool held, const std::string& expected, const std::string& got);
     void printNews();
     std::filesystem::path dataPath(const std::string& relative) const;
+    std::filesystem::path pagePath() const;
 
     const Options& options_;
     std::string name_;

@@ -50,16 +50,16 @@ Outcome Runner::act(const Statement& s)
     case Verb::Player: host_->setPlayerId(s.words[0]); return Outcome::Done;
     case Verb::Page: {
         std::error_code ignored;
-        std::filesystem::create_directories(data_->pagePath().parent_path(), ignored);
-        std::ofstream page(data_->pagePath(), std::ios::binary | std::ios::trunc);
+        std::filesystem::create_directories(pagePath().parent_path(), ignored);
+        std::ofstream page(pagePath(), std::ios::binary | std::ios::trunc);
         page << s.words[0];
         page.close();
         return page ? Outcome::Done
-                    : error(s, "cannot write the settings page '" + data_->pagePath().string() + "'");
+                    : error(s, "cannot write the settings page '" + pagePath().string() + "'");
     }
     case Verb::NoPage: {
         std::error_code failure;
-        std::filesystem::remove(data_->pagePath(), failure);
+        std::filesystem::remove(pagePath(), failure);
         return failure ? error(s, "cannot remove the settings page: " + failure.message()) : Outcome::Done;
     }
     case Verb::Load:
