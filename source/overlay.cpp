@@ -6,37 +6,10 @@
 #include <string>
 
 #include "names.h"
+#include "overlay.h"
 #include "tarnuPlugin.h"
 
 namespace {
-
-// The texts of lines 1 to 4, kept from frame to frame and rebuilt only when
-// their figure changes; sized once for the longest figure, so a drawn frame
-// allocates nothing.
-class FigureLines {
-public:
-    FigureLines()
-    {
-        for (std::string& line : text_)
-            line.reserve(32);
-    }
-    const std::string& line(int index, const char* label, std::int32_t value)
-    {
-        std::string& text = text_[index];
-        if (!text.empty() && shown_[index] == value)
-            return text;
-        char digits[16];
-        const char* begin = digits;
-        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        text.assign(label).append(begin, end);
-        shown_[index] = value;
-        return text;
-    }
-
-private:
-    std::string text_[4];
-    std::int32_t shown_[4] = {};
-};
 
 // Rounded half away from zero; beyond 32 bits it shows the nearest value that
 // fits, and a change that is not a number shows as 0.
@@ -58,6 +31,25 @@ const std::string authorLine = "     by tarnu";
 
 } // namespace
 
+FigureLines::FigureLines()
+{
+    for (std::string& line : text_)
+        line.reserve(32);
+}
+
+const std::string& FigureLines::line(int index, const char* label, std::int32_t value)
+{
+    std::string& text = text_[index];
+    if (!text.empty() && shown_[index] == value)
+        return text;
+    char digits[16];
+    const char* begin = digits;
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    text.assign(label).append(begin, end);
+    shown_[index] = value;
+    return text;
+}
+
 void tarnuPlugin::drawOverlay(CanvasWrapper canvas)
 {
     if (!enabled || hidden)
@@ -67,7 +59,6 @@ void tarnuPlugin::drawOverlay(CanvasWrapper canvas)
     overlayScale = cvarManager->getCvar(names::scale).getFloatValue();
     const float s = overlayScale;
 
-    static FigureLines figures;
     const std::int32_t change = roundedChange(ratingChange);
 
     canvas.SetPosition({posX, posY});
@@ -80,10 +71,10 @@ void tarnuPlugin::drawOverlay(CanvasWrapper canvas)
         bool setsColor;
     };
     const Step steps[] = {
-        {figures.line(0, change >= 0 ? "MMR : +" : "MMR : ", change), 255, 255, 0, 255, true},
-        {figures.line(1, "Streak : ", streak), 0, 191, 255, 255, true},
-        {figures.line(2, "Wins : ", wins), 0, 255, 0, 255, true},
-        {figures.line(3, "Losses : ", losses), 204, 0, 0, 255, true},
+        {figureLines.line(0, change >= 0 ? "MMR : +" : "MMR : ", change), 255, 255, 0, 255, true},
+        {figureLines.line(1, "Streak : ", streak), 0, 191, 255, 255, true},
+        {figureLines.line(2, "Wins : ", wins), 0, 255, 0, 255, true},
+        {figureLines.line(3, "Losses : ", losses), 204, 0, 0, 255, true},
         {version, 180, 180, 180, 150, true},
         {pluginLine, 255, 255, 255, 255, true},
         {authorLine, 255, 255, 255, 255, false}, // keeps the colour of the line above

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "lifetime.h"
+#include "overlay.h"
 #include "quillfort/plugin.h"
 
 class tarnuPlugin final : public Quillfort::Plugin::QuillfortPlugin {
@@ -70,4 +71,6 @@ public:
 private:
     float* ratingField(std::int32_t playlist);
     void scheduleRefresh(float seconds);
+
+    FigureLines figureLines;
 };
