@@ -8,12 +8,6 @@
 #include <utility>
 
 #if defined(_WIN32)
-#  ifndef NOMINMAX
-#    define NOMINMAX
-#  endif
-#  ifndef WIN32_LEAN_AND_MEAN
-#    define WIN32_LEAN_AND_MEAN
-#  endif
 #  include <windows.h>
 #else
 #  include <fcntl.h>
@@ -105,7 +99,7 @@ bool writeAll(Native file, std::string_view bytes)
 long long readSome(Native file, char* buffer, std::size_t size)
 {
     DWORD read = 0;
-    return ReadFile(file, buffer, static_cast<DWORD>(size), &read, nullptr) ? read : -1;
+    return ReadFile(file, buffer, static_cast<DWORD>(size), &read, nullptr) ? static_cast<long long>(read) : -1;
 }
 bool syncToDisk(Native file) { return FlushFileBuffers(file) != 0; }
 void keepMode(const fs::path&, Native) {}
