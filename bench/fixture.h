@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "datafolder.h"
+#include "dataFolder.h"
 #include "host.h"
 #include "tarnuPlugin.h"
 

@@ -99,7 +99,8 @@ bool writeAll(Native file, std::string_view bytes)
 long long readSome(Native file, char* buffer, std::size_t size)
 {
     DWORD read = 0;
-    return ReadFile(file, buffer, static_cast<DWORD>(size), &read, nullptr) ? static_cast<long long>(read) : -1;
+    return ReadFile(file, buffer, static_cast<DWORD>(size), &read, nullptr) ? static_cast<long long>(read)
+                                                                            : -1;
 }
 bool syncToDisk(Native file) { return FlushFileBuffers(file) != 0; }
 void keepMode(const fs::path&, Native) {}

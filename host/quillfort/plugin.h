@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "quillfort/api.h"
-#include "quillfort/wrappers/cvarmanagerwrapper.h"
-#include "quillfort/wrappers/gamewrapper.h"
+#include "quillfort/wrappers/cvarManagerWrapper.h"
+#include "quillfort/wrappers/gameWrapper.h"
 
 namespace Quillfort {
 

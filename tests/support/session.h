@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "datafolder.h"
+#include "dataFolder.h"
 #include "host.h"
 #include "loader.h"
 #include "quillfort/desktop.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "datafolder.h"
+#include "dataFolder.h"
 #include "host.h"
 #include "loader.h"
 #include "scenario.h"

@@ -1,4 +1,4 @@
-#include "datafolder.h"
+#include "dataFolder.h"
 
 #include <atomic>
 #include <chrono>

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "quillfort/api.h"
-#include "quillfort/wrappers/canvaswrapper.h"
-#include "quillfort/wrappers/mmrwrapper.h"
-#include "quillfort/wrappers/serverwrapper.h"
+#include "quillfort/wrappers/canvasWrapper.h"
+#include "quillfort/wrappers/mmrWrapper.h"
+#include "quillfort/wrappers/serverWrapper.h"
 
 class PLUGINSDK_API GameWrapper {
 public:
