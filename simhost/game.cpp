@@ -29,7 +29,7 @@ void HostState::setDataFolder(std::string_view utf8)
         char32_t point = byte(i);
         std::size_t length = point < 0x80 ? 1 : point < 0xE0 ? 2 : point < 0xF0 ? 3 : 4;
         if (length > 1 && i + length <= utf8.size()) {
-            point &= 0x3F >> (length - 1);
+            point &= 0x3Fu >> (length - 1);
             for (std::size_t k = 1; k < length; ++k)
                 point = (point << 6) | (byte(i + k) & 0x3F);
         } else {
