@@ -8,9 +8,9 @@ namespace Quillfort {
 
 std::optional<std::int64_t> gameTime(double seconds)
 {
-    if (!std::isfinite(seconds) || seconds < 0.0 || seconds * ticksPerSecond > double(clockLimit))
-        return std::nullopt;
     const double ticks = seconds * ticksPerSecond;
+    if (!std::isfinite(ticks) || ticks < 0.0 || ticks > double(clockLimit))
+        return std::nullopt;
     const double whole = std::round(ticks);
     // A thousandth of a tick absorbs the binary form of decimals such as 0.9.
     if (std::abs(ticks - whole) > 1e-3)

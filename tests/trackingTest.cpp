@@ -95,12 +95,16 @@ TEST(Eligibility, OnlyPublicOnlineMatchesCount)
     using Quillfort::GameFacts;
     const GameFacts publicMatch = Quillfort::factsOf(Place::OnlinePublic);
     // Each condition alone, the others as in a public match; then the places.
-    std::vector<std::pair<std::string, GameFacts>> cases = {
-        {"online=0", publicMatch},   {"public=0", publicMatch},   {"replay=1", publicMatch},
-        {"freeplay=1", publicMatch}, {"training=1", publicMatch},
-    };
-    for (auto& [name, facts] : cases)
-        *Quillfort::factNamed(facts, name.substr(0, name.find('='))) = name.back() == '1';
+    std::vector<std::pair<std::string, GameFacts>> cases;
+    for (const auto& [fact, value] : {std::pair{"online", false},
+                                      {"public", false},
+                                      {"replay", true},
+                                      {"freeplay", true},
+                                      {"training", true}}) {
+        GameFacts facts = publicMatch;
+        *Quillfort::factNamed(facts, fact) = value;
+        cases.emplace_back(std::string(fact) + (value ? "=1" : "=0"), facts);
+    }
     for (Place place :
          {Place::OnlinePrivate, Place::Offline, Place::Freeplay, Place::CustomTraining, Place::Replay})
         cases.emplace_back("place " + std::to_string(int(place)), Quillfort::factsOf(place));

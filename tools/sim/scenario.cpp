@@ -151,11 +151,12 @@ std::string typed(Statement& s)
     case Verb::State:
         for (const std::string& word : w) {
             const auto equals = word.find('=');
+            const std::string name = word.substr(0, equals);
             const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
-            bool* fact = Quillfort::factNamed(s.facts, std::string_view(word).substr(0, equals));
-            if (fact == nullptr || (value != "0" && value != "1"))
+            if (Quillfort::factNamed(s.facts, name) == nullptr || (value != "0" && value != "1"))
                 return "a game fact is online, public, replay, freeplay or training with =0 or =1, not " +
                        echoed(word);
+            s.factChanges.emplace_back(name, value == "1");
         }
         return "";
     case Verb::Goal: return team(w[0], s.first);

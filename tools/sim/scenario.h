@@ -49,6 +49,7 @@ struct Statement {
     std::optional<int> winner;      // end winner=T
     double number = 0.0;            // rating value; wait seconds
     Quillfort::GameFacts facts;     // the facts of a match KIND
+    std::vector<std::pair<std::string, bool>> factChanges; // state FACT=0|1...
 };
 
 // Splits a line into words; a word may be a double-quoted text with the escapes

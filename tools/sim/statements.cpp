@@ -86,8 +86,8 @@ Outcome Runner::act(const Statement& s)
     case Verb::Match: host_->startMatch(s.facts, s.first, s.second); return Outcome::Done;
     case Verb::State: {
         Quillfort::GameFacts facts = host_->game().facts;
-        for (const std::string& word : s.words)
-            *Quillfort::factNamed(facts, word.substr(0, word.find('='))) = word.back() == '1';
+        for (const auto& [name, value] : s.factChanges)
+            *Quillfort::factNamed(facts, name) = value;
         host_->setFacts(facts);
         return Outcome::Done;
     }
