@@ -97,7 +97,7 @@ void tarnuPlugin::onMatchEnded()
     localTeam = gameWrapper->GetOnlineGame().GetLocalPrimaryPlayer().GetPRI().GetTeamNum();
     countResult(winnerTeam == localTeam);
     writeStatsFile();
-    scheduleRefresh(firstRefreshDelay);
+    after(firstRefreshDelay, &tarnuPlugin::refreshTimer);
 }
 
 void tarnuPlugin::onMenuEntered()
@@ -109,16 +109,8 @@ void tarnuPlugin::onMenuEntered()
     writeStatsFile();
 }
 
-void tarnuPlugin::scheduleRefresh(float seconds)
-{
-    const auto self = ref();
-    gameWrapper->SetTimeout(
-        [self](GameWrapper*) {
-            if (tarnuPlugin* plugin = self.get())
-                plugin->refreshRating(plugin->playerId);
-        },
-        seconds);
-}
+// The timer passes a copy of the id it finds when it runs.
+void tarnuPlugin::refreshTimer() { refreshRating(playerId); }
 
 float* tarnuPlugin::ratingField(std::int32_t playlist)
 {
@@ -153,7 +145,7 @@ void tarnuPlugin::refreshRating(UniqueIDWrapper id)
     if (delta == 0.0f) {
         if (ratingRetries < refreshRetries) {
             ratingRetries += 1;
-            scheduleRefresh(retryDelay);
+            after(retryDelay, &tarnuPlugin::refreshTimer);
         } else {
             ratingRetries = 0;
         }

@@ -68,11 +68,11 @@ void tarnuPlugin::writeSettingsFile()
     std::string rewritten;
     rewriteSettingsPage(page.bytes, rewritten, screenWidth, screenHeight);
     // Once per load, so the new page reaches the disk before it replaces the old.
-    const FileWrite written = replaceWholeFile(pagePath, rewritten, true);
+    const FileWrite written = replaceWholeFile(pagePath, rewritten, Durability::OnDisk);
     if (!written.written())
-        cvarManager->log(name + ": cannot write: " + written.reason);
-    // The host is asked to reload after a failed move too, as it always was; never
-    // after an incomplete copy.
-    if (written.outcome != FileWrite::Outcome::NotWritten)
+        cvarManager->log(name + ": " + written.says());
+    // A whole copy that could not replace the page still asks for a reload; an
+    // incomplete one, or none, does not.
+    if (written.written() || written.outcome == FileWrite::Outcome::NotMoved)
         cvarManager->executeCommand("cl_settings_refreshplugins", true);
 }

@@ -24,9 +24,14 @@ template <class Number> char* putLine(char* out, const char* label, Number value
     return std::copy(end.begin(), end.end(), out);
 }
 
+// A file that could not be written is tried again this often, until it can be.
+constexpr float statsRetryDelay = 0.5f;
+
 } // namespace
 
-void tarnuPlugin::writeStatsFile()
+// The figures as they stand, in the file: replaced in one step where it can be,
+// written in place where a reader on Windows lets it be written but not replaced.
+FileWrite tarnuPlugin::putStatsFile()
 {
     // CR LF written as bytes: the same file on every platform.
     char text[4 * 64];
@@ -36,12 +41,49 @@ void tarnuPlugin::writeStatsFile()
     out = putLine(out, "Losses : ", losses, "");
     const std::string_view bytes(text, static_cast<std::size_t>(out - text));
 
-    // A reader sees the old four lines or the new four. One on Windows that holds
-    // the file without letting it be replaced gets the update in place instead.
     const auto path = pathFromUtf8(dataFolder + "/" + names::statsFile);
-    FileWrite written = replaceWholeFile(path, bytes, false);
-    if (written.outcome == FileWrite::Outcome::NotMoved)
+    FileWrite written = replaceWholeFile(path, bytes, Durability::Cached);
+    if (written.outcome == FileWrite::Outcome::NoScratch || written.outcome == FileWrite::Outcome::NotMoved)
         written = overwriteWholeFile(path, bytes);
-    if (!written.written())
-        cvarManager->log(std::string(names::statsFile) + ": cannot write: " + written.reason);
+    return written;
+}
+
+void tarnuPlugin::writeStatsFile()
+{
+    const FileWrite written = putStatsFile();
+    if (written.written())
+        return statsCaughtUp();
+    cvarManager->log(std::string(names::statsFile) + ": " + written.says());
+    // What stands in the file's place is left alone; anything else may pass.
+    if (written.outcome == FileWrite::Outcome::NotRegular)
+        return;
+    statsBehind = true;
+    scheduleStatsRetry();
+}
+
+void tarnuPlugin::retryStatsFile()
+{
+    statsRetryPending = false;
+    if (!statsBehind)
+        return;
+    const FileWrite written = putStatsFile();
+    if (written.written())
+        statsCaughtUp();
+    else if (written.outcome != FileWrite::Outcome::NotRegular)
+        scheduleStatsRetry();
+}
+
+void tarnuPlugin::scheduleStatsRetry()
+{
+    if (!statsRetryPending) {
+        statsRetryPending = true;
+        after(statsRetryDelay, &tarnuPlugin::retryStatsFile);
+    }
+}
+
+void tarnuPlugin::statsCaughtUp()
+{
+    if (statsBehind)
+        cvarManager->log(std::string(names::statsFile) + ": up to date again");
+    statsBehind = false;
 }

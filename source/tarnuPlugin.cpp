@@ -108,6 +108,11 @@ void tarnuPlugin::onLoad()
 
 void tarnuPlugin::onUnload() {}
 
+void tarnuPlugin::after(float seconds, Member member)
+{
+    gameWrapper->SetTimeout(bound<GameWrapper*>(ref(), member), seconds);
+}
+
 void tarnuPlugin::onEnableChanged(CVarWrapper variable) { enabled = variable.getBoolValue(); }
 
 void tarnuPlugin::onHideChanged(CVarWrapper variable) { hidden = variable.getBoolValue(); }

@@ -7,6 +7,7 @@
 #include "lifetime.h"
 #include "overlay.h"
 #include "quillfort/plugin.h"
+#include "wholeFile.h"
 
 class tarnuPlugin final : public Quillfort::Plugin::QuillfortPlugin {
 public:
@@ -69,8 +70,16 @@ public:
     PluginRef<tarnuPlugin> ref() { return {this, lifetime.ticket()}; }
 
 private:
+    // Runs the member once, after the delay, if the object still exists then.
+    void after(float seconds, void (tarnuPlugin::*member)());
     float* ratingField(std::int32_t playlist);
-    void scheduleRefresh(float seconds);
+    void refreshTimer();
+    FileWrite putStatsFile();
+    void retryStatsFile();
+    void scheduleStatsRetry();
+    void statsCaughtUp();
 
     FigureLines figureLines;
+    bool statsBehind = false;       // the stats file does not show the figures
+    bool statsRetryPending = false; // a retry of the stats file is scheduled
 };

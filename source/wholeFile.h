@@ -1,7 +1,9 @@
-// Files read and written whole. A reader of a written file sees its old content
+// Files read and written whole. A reader of a replaced file sees its old content
 // or its new content, never a part: the new bytes go to a scratch file beside it,
 // created new (never an existing file, never through a link) and moved over it in
 // one step. A file that is a link stays a link; the file it points at is replaced.
+// Only a regular file, or nothing yet, is ever written: a folder, pipe, device or
+// socket (behind a link too) is left as it is.
 #pragma once
 
 #include <cstddef>
@@ -20,17 +22,32 @@ struct FileRead {
 FileRead readWholeFile(const std::filesystem::path& path, std::size_t limit);
 
 struct FileWrite {
-    enum class Outcome { Written, NotWritten, NotMoved } outcome;
+    enum class Outcome {
+        Written,
+        NotRegular, // no regular file is there: nothing was done
+        NoScratch,  // no file could be made beside it: the file is untouched
+        NotWritten, // the new bytes could not be written whole: the file is untouched
+        NotMoved,   // the new bytes were whole but could not replace the file
+    } outcome;
     std::string reason; // the system's words, when not Written
     bool written() const { return outcome == Outcome::Written; }
+    // What the console says of a write that did not go through, after the file's name.
+    std::string says() const
+    {
+        return outcome == Outcome::NotRegular ? "left as it is: not a regular file"
+                                              : "cannot write: " + reason;
+    }
 };
 
-// Replaces the file with the bytes through a scratch file, which is removed after
-// any failure. NotWritten: the file is untouched. NotMoved: the scratch was whole
-// but the file could not be replaced (on Windows a reader may hold it). With
-// `toDisk` the scratch reaches the disk before the move, and the folder after it.
-FileWrite replaceWholeFile(const std::filesystem::path& path, std::string_view bytes, bool toDisk);
+// Whether a replaced file must reach the disk before the call returns.
+enum class Durability { Cached, OnDisk };
 
-// Truncates the file (through a link, the file it points at) and writes the bytes
-// in place, for a file that cannot be replaced.
+// Replaces the file with the bytes through a scratch file, which is removed after
+// any failure. OnDisk: the scratch reaches the disk before the move, and the move
+// after it.
+FileWrite replaceWholeFile(const std::filesystem::path& path, std::string_view bytes, Durability durability);
+
+// For a file that cannot be replaced: writes the bytes over it from its start, then
+// cuts it to their length. A reader may see the new bytes followed by the stale end
+// of longer old ones, never an empty file. Never blocks on a pipe.
 FileWrite overwriteWholeFile(const std::filesystem::path& path, std::string_view bytes);

@@ -183,7 +183,7 @@ protected:
 TEST_F(SettingsPageFaults, FullDeviceLeavesThePageAndSendsNothing)
 {
     {
-        support::FailingWrites failing(session.pagePath().parent_path());
+        support::FailingCalls failing(session.pagePath().parent_path(), support::FileCall::Write);
         session.load();
     }
     expectPageKept("tarnuplugin.set: cannot write: No space left on device");

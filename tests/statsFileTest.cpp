@@ -10,7 +10,20 @@
 
 #if defined(_WIN32)
 #  include <windows.h>
+
+#  include <future>
+#  include <sstream>
+
+#  include "cli.h"
 #else
+#  include <sys/socket.h>
+#  include <sys/stat.h>
+#  include <sys/sysmacros.h>
+#  include <sys/un.h>
+#  include <unistd.h>
+
+#  include <optional>
+
 #  include "support/faults.h"
 #endif
 
@@ -89,75 +102,200 @@ TEST(StatsFile, DataFolderWithNonAsciiNamesGetsItsFile)
 
 #if defined(_WIN32)
 
-// A reader that holds the file without letting it be replaced still sees each update.
-TEST(StatsFile, FileHeldOpenByAReaderStillGetsItsUpdate)
+// Readers that hold the file, with each way of sharing it, for a moment or for
+// about two seconds while matches are counted. Once they let go and a little game
+// time passes, the file holds the final figures; the console has said one line per
+// update that could not be written, and one when the file caught up.
+TEST(StatsFile, ReadersHoldingTheFileGetTheFinalFiguresOnceTheyLetGo)
 {
-    Session session;
-    session.load();
-    HANDLE held = CreateFileW(session.statsPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    session.console("add_win");
-    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
-    CloseHandle(held);
-    EXPECT_TRUE(session.host.logLines().empty());
+    const struct {
+        const char* name;
+        DWORD share;
+        bool blocksWriting;
+    } readers[] = {
+        {"sharing nothing", 0, true},
+        {"sharing reading", FILE_SHARE_READ, true},
+        {"sharing reading and writing", FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+        {"sharing everything", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false},
+    };
+    const int matches = 5;
+    std::string scenario = "load\n";
+    for (int i = 0; i < matches; ++i)
+        scenario += "match public\nkickoff\ngoal 0\nend\n";
+    for (const auto& reader : readers) {
+        for (const int holdMilliseconds : {50, 2000}) {
+            SCOPED_TRACE(std::string(reader.name) + ", held " + std::to_string(holdMilliseconds) + " ms");
+            sim::DataFolder data;
+            const auto stats = data.path() / "WinsLossesStats.txt";
+            support::writeFile(stats, "");
+            support::writeFile(data.path() / "case.qsim",
+                               scenario + "pause " + std::to_string(holdMilliseconds / 1000.0 + 0.3) +
+                                   "\nwait 1\nexpect file WinsLossesStats.txt \"" +
+                                   "MMR : 0.000000\\r\\nStreak : 5\\r\\nWins : 5\\r\\nLosses : 0\"\n");
+            std::promise<void> opened;
+            std::thread holder([&] {
+                HANDLE held = CreateFileW(stats.c_str(), GENERIC_READ, reader.share, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+                opened.set_value();
+                Sleep(static_cast<DWORD>(holdMilliseconds));
+                CloseHandle(held);
+            });
+            opened.get_future().wait();
+            const std::string path = support::utf8(data.path() / "case.qsim");
+            const std::string folder = support::utf8(data.path());
+            const char* argv[] = {"quillfort-sim", "--data", folder.c_str(), path.c_str()};
+            qsim::Lines in = qsim::Lines::ofText("");
+            std::ostringstream out;
+            const int status = qsim::runCli(4, argv, in, out, false);
+            holder.join();
+            EXPECT_EQ(status, 0) << out.str();
+            const auto count = [&](const std::string& line) {
+                const std::string text = out.str();
+                int found = 0;
+                for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
+                    ++found;
+                return found;
+            };
+            const int blocked = count("log: WinsLossesStats.txt: cannot write: ");
+            if (!reader.blocksWriting)
+                EXPECT_EQ(blocked, 0) << out.str();
+            else if (holdMilliseconds > 1000)
+                EXPECT_EQ(blocked, matches + 1) << out.str(); // the load's write too
+            else
+                EXPECT_LE(blocked, matches + 1) << out.str();
+            EXPECT_EQ(count("log: WinsLossesStats.txt: up to date again"), blocked > 0 ? 1 : 0);
+        }
+    }
 }
 
 #else
 
-TEST(StatsFile, ReaderPollingDuringManyWritesSeesOnlyWholeFiles)
+// A reader polling while the file is rewritten: replaced, the file is only ever
+// whole; written in place (the move refused), it is never empty.
+TEST(StatsFile, ReaderPollingDuringManyWritesSeesNoEmptyOrTornFile)
 {
-    Session session;
-    session.load();
     const std::regex whole(
         "MMR : -?[0-9]+\\.[0-9]{6}\r\nStreak : -?[0-9]+\r\nWins : [0-9]+\r\nLosses : [0-9]+");
-    std::atomic<bool> done{false};
-    int reads = 0, torn = 0;
-    std::thread reader([&] {
-        for (; !done; ++reads)
-            torn += std::regex_match(support::readFile(session.statsPath()), whole) ? 0 : 1;
-    });
-    for (int i = 0; i < 400; ++i)
-        session.console(i % 3 == 0 ? "add_loss" : "add_win");
-    done = true;
-    reader.join();
-    EXPECT_GT(reads, 0);
-    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
-    EXPECT_TRUE(session.host.logLines().empty());
+    for (const bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "in place" : "replaced");
+        Session session;
+        session.load();
+        std::optional<support::FailingRenames> refused;
+        if (inPlace)
+            refused.emplace();
+        std::atomic<bool> done{false};
+        int reads = 0, empty = 0, torn = 0;
+        std::thread reader([&] {
+            for (; !done; ++reads) {
+                const std::string seen = support::readFile(session.statsPath());
+                empty += seen.empty() ? 1 : 0;
+                torn += std::regex_match(seen, whole) ? 0 : 1;
+            }
+        });
+        for (int i = 0; i < 400; ++i)
+            session.console(i % 3 == 0 ? "add_loss" : "add_win");
+        done = true;
+        reader.join();
+        EXPECT_GT(reads, 0);
+        EXPECT_EQ(empty, 0) << "of " << reads << " reads";
+        EXPECT_EQ(inPlace ? 0 : torn, 0) << "of " << reads << " reads";
+        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 266, 134));
+        EXPECT_TRUE(session.host.logLines().empty());
+    }
 }
 
-TEST(StatsFile, FullDeviceKeepsTheOldContentAndSaysWhy)
+// A write that fails keeps the old content and says why, once per update; once the
+// fault passes, the latest figures land without another update.
+TEST(StatsFile, FailedWritesKeepTheOldContentAndLandLater)
 {
-    Session session;
-    session.load();
-    session.console("add_win");
-    {
-        support::FailingWrites failing(session.data.path());
-        session.console("add_win");
-        session.console("add_loss");
-    }
-    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
-    const std::deque<std::string> said(2, "WinsLossesStats.txt: cannot write: No space left on device");
-    EXPECT_EQ(session.host.logLines(), said);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(session.data.path()), {}),
-              1); // no scratch left
+    const std::pair<support::FileCall, std::string> faults[] = {
+        {support::FileCall::Write, "No space left on device"},
+        {support::FileCall::Close, "Input/output error"}, // reported only at closing
+    };
     const int syncs = support::diskSyncs();
-    session.console("add_win");
+    for (const auto& [call, reason] : faults) {
+        SCOPED_TRACE(reason);
+        Session session;
+        session.load();
+        session.console("add_win");
+        {
+            support::FailingCalls failing(session.data.path(), call);
+            session.console("add_win");
+            session.console("add_loss");
+            session.host.advance(3.0); // retries that fail say nothing
+        }
+        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
+        const std::deque<std::string> said(2, "WinsLossesStats.txt: cannot write: " + reason);
+        EXPECT_EQ(session.host.logLines(), said);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(session.data.path()), {}),
+                  1); // no scratch left
+        session.host.advance(0.5);
+        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 2, 1));
+        EXPECT_EQ(session.host.logLines().size(), 3u);
+        EXPECT_EQ(session.host.logLines().back(), "WinsLossesStats.txt: up to date again");
+    }
     EXPECT_EQ(support::diskSyncs(), syncs); // a display file is not flushed to the disk
-    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 3, 1));
 }
 
-// Where the file cannot be replaced, the update goes in place rather than nowhere.
-TEST(StatsFile, RefusedMoveWritesInPlace)
+// Where the file cannot be replaced (the move refused, or no new file allowed beside
+// it), the update goes in place rather than nowhere, cut to its new length.
+TEST(StatsFile, FileThatCannotBeReplacedIsWrittenInPlace)
 {
-    Session session;
-    session.load();
-    {
-        support::FailingRenames failing;
+    for (const bool createRefused : {false, true}) {
+        SCOPED_TRACE(createRefused ? "read-only folder" : "move refused");
+        Session session;
+        session.load();
+        session.console("input_mmr -12345.5");
+        session.console("update_mmr");
         session.console("add_loss");
+        {
+            std::optional<support::FailingRenames> renames;
+            std::optional<support::FailingCalls> creates;
+            if (createRefused)
+                creates.emplace(session.data.path(), support::FileCall::Create);
+            else
+                renames.emplace();
+            session.console("reset");
+        }
+        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 0, 0));
+        EXPECT_TRUE(session.host.logLines().empty());
     }
-    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 0, 1));
-    EXPECT_TRUE(session.host.logLines().empty());
+}
+
+// A pipe, socket, device or folder where the file should be, or behind a link
+// there, is never replaced nor opened for writing.
+TEST(StatsFile, SpecialFileInItsPlaceIsLeftAsItIs)
+{
+    const std::string kinds[] = {"pipe", "link to a pipe", "folder", "socket", "device"};
+    for (const std::string& kind : kinds) {
+        SCOPED_TRACE(kind);
+        Session session;
+        const auto special = kind == "link to a pipe" ? session.data.path() / "pipe" : session.statsPath();
+        if (kind == "link to a pipe")
+            std::filesystem::create_symlink(special, session.statsPath());
+        if (kind == "folder") {
+            std::filesystem::create_directory(special);
+        } else if (kind == "socket") {
+            const int bound = socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            special.string().copy(address.sun_path, sizeof address.sun_path - 1);
+            ASSERT_EQ(bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            close(bound);
+        } else if (kind == "device") {
+            if (mknod(special.c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0) // the null device
+                continue;                                                   // not allowed here
+        } else {
+            ASSERT_EQ(mkfifo(special.c_str(), 0600), 0);
+        }
+        const auto type = std::filesystem::symlink_status(special).type();
+        session.load(); // returns: a pipe with no reader does not hold it
+        session.console("add_win");
+        session.host.advance(3.0); // and nothing is tried again
+        EXPECT_EQ(std::filesystem::symlink_status(special).type(), type);
+        const std::deque<std::string> said(2, "WinsLossesStats.txt: left as it is: not a regular file");
+        EXPECT_EQ(session.host.logLines(), said);
+    }
 }
 
 #endif

@@ -15,22 +15,30 @@ public:
     FailingRenames& operator=(const FailingRenames&) = delete;
 };
 
-// While alive, reading the given file fails with an I/O error.
+// While alive, reading the given file fails with an I/O error, after the given
+// number of reads that go through.
 class FailingReads {
 public:
-    explicit FailingReads(const std::filesystem::path& file);
+    explicit FailingReads(const std::filesystem::path& file, int readsFirst = 0);
     ~FailingReads();
     FailingReads(const FailingReads&) = delete;
     FailingReads& operator=(const FailingReads&) = delete;
 };
 
-// While alive, every write to a regular file under the folder fails as on a full device.
-class FailingWrites {
+// The calls on files that a test can make fail.
+enum class FileCall {
+    Create, // a new file made with an exclusive create: refused, as in a read-only folder
+    Write,  // fails as on a full device
+    Close,  // fails as on a network file system that reports a lost write only then
+};
+
+// While alive, the call fails for every regular file under the folder.
+class FailingCalls {
 public:
-    explicit FailingWrites(const std::filesystem::path& folder);
-    ~FailingWrites();
-    FailingWrites(const FailingWrites&) = delete;
-    FailingWrites& operator=(const FailingWrites&) = delete;
+    FailingCalls(const std::filesystem::path& folder, FileCall call);
+    ~FailingCalls();
+    FailingCalls(const FailingCalls&) = delete;
+    FailingCalls& operator=(const FailingCalls&) = delete;
 };
 
 // How often the process asked for a file to reach the disk (fsync) so far.

@@ -1,0 +1,33 @@
+# Plays a session whose stats file and settings page are links, and fails unless
+# both stay links and the files they point at get the new content.
+# -DSIM=<quillfort-sim> -DWORK=<scratch folder> [-DRUN=<emulator>]
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/data/plugins/settings ${WORK}/kept)
+file(WRITE ${WORK}/kept/stats.txt "old")
+file(WRITE ${WORK}/kept/page.set "X Position\nY\n")
+file(CREATE_LINK ../kept/stats.txt ${WORK}/data/WinsLossesStats.txt SYMBOLIC)
+file(CREATE_LINK ../../../kept/page.set ${WORK}/data/plugins/settings/tarnuplugin.set SYMBOLIC)
+file(WRITE ${WORK}/case.qsim "load\nconsole add_win\n")
+execute_process(COMMAND ${RUN} ${SIM} --quiet --data ${WORK}/data ${WORK}/case.qsim
+                RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "quillfort-sim failed (${status}):\n${output}")
+endif()
+foreach(link WinsLossesStats.txt plugins/settings/tarnuplugin.set)
+  if(NOT IS_SYMLINK ${WORK}/data/${link})
+    message(FATAL_ERROR "${link} is no longer a link")
+  endif()
+endforeach()
+string(HEX "5|X Position|posx|0|" xLine)
+# Compared as hex: a plain read drops the CRs.
+file(READ ${WORK}/kept/stats.txt stats HEX)
+string(HEX "MMR : 0.000000\r\nStreak : 0\r\nWins : 1\r\nLosses : 0" expected)
+if(NOT stats STREQUAL expected)
+  message(FATAL_ERROR "the file the stats link points at holds ${stats}, not ${expected}")
+endif()
+file(READ ${WORK}/kept/page.set page HEX)
+string(HEX "\r\n5|Y Position|posy|0|" yLine)
+if(NOT page MATCHES "^${xLine}" OR NOT page MATCHES "${yLine}[0-9a-f]+0d0a$")
+  message(FATAL_ERROR "the file the page link points at holds '${page}'")
+endif()
+message(STATUS "the stats file and the settings page stayed links; their files were rewritten")
