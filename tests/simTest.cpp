@@ -5,8 +5,14 @@
 #include <sstream>
 #include <thread>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#  include <windows.h>
+#else
+#  include <fcntl.h>
 #  include <sys/stat.h>
+#  include <unistd.h>
+
+#  include "support/faults.h"
 #endif
 
 #include "cli.h"
@@ -30,7 +36,7 @@ SimRun runPath(const std::filesystem::path& file, std::vector<std::string> optio
     std::vector<const char*> argv;
     for (const std::string& arg : args)
         argv.push_back(arg.c_str());
-    std::istringstream in;
+    qsim::Lines in = qsim::Lines::ofText("");
     std::ostringstream out;
     const int status = qsim::runCli(int(argv.size()), argv.data(), in, out, false);
     std::string text = out.str();
@@ -50,7 +56,7 @@ SimRun runFile(const std::string& scenario, std::vector<std::string> options = {
 SimRun runInput(const std::string& input, bool terminal)
 {
     const char* argv[] = {"quillfort-sim"};
-    std::istringstream in(input);
+    qsim::Lines in = qsim::Lines::ofText(input);
     std::ostringstream out;
     const int status = qsim::runCli(1, argv, in, out, terminal);
     return {status, out.str()};
@@ -123,6 +129,10 @@ TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
          "1: a game fact is online, public, replay, freeplay or training with =0 or =1, not 'replay=yes'"},
         {"end winner=x\n", "1: 'winner=x' needs a whole number after '='"},
         {"load\npage \"open\n", "2: unterminated quote"},
+        {"pause -1\n", "1: seconds of real time must be a number from 0 to 3600, not '-1'"},
+        {"expect file ../WinsLossesStats.txt \"\"\n",
+         "1: the path '../WinsLossesStats.txt' leaves the data folder"},
+        {"expect nofile plugins/../../x\n", "1: the path 'plugins/../../x' leaves the data folder"},
     };
     for (const auto& [text, message] : cases) {
         const qsim::Script script = qsim::parseScript(text);
@@ -134,12 +144,13 @@ TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
 TEST(SimRunner, PassingScenarioPrintsLogCommandsAndSummary)
 {
     const SimRun run =
-        runFile("rating 13 1000\nload\nmatch public\nkickoff\nend winner=0\nrating 13 1010\nwait 1\n"
-                "expect log \"uniqueid : player-0\"\nexpect command cl_settings_refreshplugins\n");
+        runFile("rating 13 1000\nload\nmatch public\nkickoff\nend winner=0\nrating 13 1010\npause 0.01\n"
+                "expect nolog 13\nwait 1\nexpect log \"uniqueid : player-0\"\n"
+                "expect command cl_settings_refreshplugins\n");
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(has(run.output, "command: cl_settings_refreshplugins\n"));
     EXPECT_TRUE(has(run.output, "log: 13\nlog: uniqueid : player-0\n"));
-    EXPECT_TRUE(has(run.output, "case.qsim: 9 statements, 2 expectations, 0 failed\n")) << run.output;
+    EXPECT_TRUE(has(run.output, "case.qsim: 11 statements, 3 expectations, 0 failed\n")) << run.output;
 }
 
 TEST(SimRunner, FailedExpectationsGiveExitOneWithFileAndLine)
@@ -253,10 +264,11 @@ TEST(SimRunner, PluginGivenByFileNameIsTakenFromTheCurrentFolder)
 TEST(SimRunner, MissingScenarioFileIsAnError)
 {
     const char* argv[] = {"quillfort-sim", "/nonexistent/case.qsim"};
-    std::istringstream in;
+    qsim::Lines in = qsim::Lines::ofText("");
     std::ostringstream out;
     EXPECT_EQ(qsim::runCli(2, argv, in, out, false), 2);
-    EXPECT_EQ(out.str(), "/nonexistent/case.qsim: error: cannot open the scenario file\n");
+    EXPECT_EQ(out.str(),
+              "/nonexistent/case.qsim: error: cannot open the scenario file: No such file or directory\n");
 }
 
 TEST(SimRunner, TraceAndQuietChangeWhatIsPrinted)
@@ -309,7 +321,7 @@ TEST(SimInput, TerminalSessionPromptsPrintsEffectsAndSurvivesMistakes)
 TEST(SimOptions, VersionAndBadOptions)
 {
     const char* version[] = {"quillfort-sim", "--version"};
-    std::istringstream in;
+    qsim::Lines in = qsim::Lines::ofText("");
     std::ostringstream out;
     EXPECT_EQ(qsim::runCli(2, version, in, out, false), 0);
     EXPECT_EQ(out.str(), "quillfort-sim 1.4\n");
@@ -361,3 +373,92 @@ TEST(SimOptions, DataFolderThatIsAFileIsAnErrorNotACrash)
     EXPECT_TRUE(has(run.output, "quillfort-sim: error: ")) << run.output;
     EXPECT_TRUE(has(run.output, "not-a-folder")) << run.output;
 }
+
+#if defined(_WIN32)
+
+// The program itself, as a player starts it: wide arguments keep a folder's name.
+TEST(SimOptions, ArgumentsKeepEveryCharacterOfAPath)
+{
+    sim::DataFolder parent;
+    const auto folder = parent.path() / std::filesystem::path(u8"donn\u00e9es-\u4e2d-\U0001F3C6");
+    const auto scenario = folder / "case.qsim";
+    support::writeFile(scenario, "load\nconsole add_win\n");
+    std::wstring command = L"\"" + sim::besideProgram("quillfort-sim.exe").wstring() +
+                           L"\" --quiet --data \"" + (folder / "data").wstring() + L"\" \"" +
+                           scenario.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 2;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(support::readFile(folder / "data" / "WinsLossesStats.txt"),
+              support::statsText("0.000000", 0, 1, 0));
+}
+
+#else
+
+// Standard input that cannot be read to its end is an error that says why, and
+// nothing of it runs.
+TEST(SimInput, UnreadableStandardInputIsAnErrorNamingIt)
+{
+    sim::DataFolder folder;
+    const auto file = folder.path() / "two-lines.qsim";
+    support::writeFile(file, "load\nexpect draws 99\n");
+    const int closed = -1; // what the program reads when its standard input is closed
+    const struct {
+        const char* what;
+        int descriptor;
+        const char* reason;
+    } inputs[] = {
+        {"a folder", open(folder.path().c_str(), O_RDONLY), "Is a directory"},
+        {"closed", closed, "Bad file descriptor"},
+        {"failing after two lines", open(file.c_str(), O_RDONLY), "Input/output error"},
+    };
+    support::FailingReads failing(file, 1);
+    for (const auto& input : inputs) {
+        SCOPED_TRACE(input.what);
+        const char* argv[] = {"quillfort-sim"};
+        qsim::Lines in(input.descriptor);
+        std::ostringstream out;
+        EXPECT_EQ(qsim::runCli(1, argv, in, out, false), 2);
+        EXPECT_EQ(out.str(), std::string("<stdin>: error: cannot read: ") + input.reason + "\n");
+        if (input.descriptor != closed)
+            close(input.descriptor);
+    }
+}
+
+// `expect file` reads only a regular file of bounded size and says why it cannot
+// read another; `expect nofile` sees every entry, a link that leads nowhere too.
+TEST(SimRunner, FileExpectationsSayWhatStandsThere)
+{
+    sim::DataFolder data;
+    ASSERT_EQ(mkfifo((data.path() / "pipe").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", data.path() / "zero");
+    std::filesystem::create_symlink("nowhere", data.path() / "dangling");
+    support::writeFile(data.path() / "large", std::string((std::size_t{16} << 20) + 1, 'x'));
+    support::writeFile(data.path() / "unreadable", "x");
+    support::FailingReads failing(data.path() / "unreadable");
+    const SimRun run = runFile("expect file pipe \"\"\nexpect file zero \"\"\nexpect file large \"\"\n"
+                               "expect file unreadable x\nexpect nofile dangling\n",
+                               {"--data", data.path().string()});
+    EXPECT_EQ(run.status, 1);
+    const char* lines[] = {
+        "case.qsim:1: expected file pipe to hold \"\", got no regular file (a pipe, a device or a socket)\n",
+        "case.qsim:2: expected file zero to hold \"\", got no regular file (a pipe, a device or a socket)\n",
+        "case.qsim:3: expected file large to hold \"\", got a file larger than 16 MiB\n",
+        "case.qsim:4: expected file unreadable to hold \"x\", got a file that cannot be read: Input/output "
+        "error\n",
+        "case.qsim:5: expected no file dangling, got a link\n",
+        "case.qsim: 5 statements, 5 expectations, 5 failed\n",
+    };
+    for (const char* line : lines)
+        EXPECT_TRUE(has(run.output, line)) << line << "\n---\n" << run.output;
+}
+
+#endif

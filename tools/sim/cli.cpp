@@ -6,18 +6,19 @@
 #include "runner.h"
 #include "text.h"
 
-#include <fstream>
-
 namespace qsim {
 namespace {
 
+// Arguments are UTF-8 on every platform (the Windows program converts its wide ones).
+std::filesystem::path fromUtf8(const std::string& text) { return std::u8string(text.begin(), text.end()); }
+
 // A terminal session: a prompt, every statement's effect, and an error does not end it.
-int interactive(const Options& options, std::istream& in, std::ostream& out)
+int interactive(const Options& options, Lines& in, std::ostream& out)
 {
     Runner runner(options, "<stdin>", out);
     bool failedToRun = false;
     std::string line;
-    for (std::uint64_t number = 1; out << "qsim> " << std::flush, std::getline(in, line); ++number) {
+    for (std::uint64_t number = 1; out << "qsim> " << std::flush, in.next(line); ++number) {
         ParsedLine parsed = parseLine(line, number);
         if (!parsed.error.empty()) {
             out << "<stdin>:" << number << ": error: " << parsed.error << "\n";
@@ -27,12 +28,16 @@ int interactive(const Options& options, std::istream& in, std::ostream& out)
         }
     }
     out << "\n";
+    if (!in.error().empty()) {
+        out << "<stdin>: error: cannot read: " << in.error() << "\n";
+        return 2;
+    }
     runner.printSummary();
     return failedToRun ? 2 : runner.failures() == 0 ? 0 : 1;
 }
 
-int runScenarios(Options& options, const std::vector<std::string>& scenarios, std::istream& in,
-                 std::ostream& out, bool terminal)
+int runScenarios(Options& options, const std::vector<std::string>& scenarios, Lines& in, std::ostream& out,
+                 bool terminal)
 {
     if (scenarios.empty()) {
         if (terminal) {
@@ -43,15 +48,15 @@ int runScenarios(Options& options, const std::vector<std::string>& scenarios, st
     }
     int status = 0;
     for (const std::string& file : scenarios) {
-        const std::filesystem::path path(std::u8string(file.begin(), file.end()));
+        const std::filesystem::path path = fromUtf8(file);
         std::error_code ignored;
         if (std::filesystem::is_directory(path, ignored)) {
             out << file << ": error: this is a folder, not a scenario file\n";
             return 2;
         }
-        std::ifstream scenario(path, std::ios::binary);
-        if (!scenario) {
-            out << file << ": error: cannot open the scenario file\n";
+        Lines scenario = Lines::ofFile(path);
+        if (!scenario.error().empty()) {
+            out << file << ": error: cannot open the scenario file: " << scenario.error() << "\n";
             return 2;
         }
         const int result = runScript(options, file, scenario, out);
@@ -64,20 +69,18 @@ int runScenarios(Options& options, const std::vector<std::string>& scenarios, st
 
 } // namespace
 
-int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& out, bool terminal)
+int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool terminal)
 {
     CLI::App app{"Plays scripted sessions against a Quillfort plugin module in a simulated host.",
                  "quillfort-sim"};
     app.allow_windows_style_options(false); // a path like /data/x.qsim is not an option
-    Options options;
-    options.plugin = sim::besideProgram(pluginFile());
-    options.shippedPage = sim::besideProgram(settingsPage().filename());
-    options.pictures = ".";
+    std::string plugin, data, pictures = ".";
     std::vector<std::string> scenarios;
-    std::string data;
-    app.add_option("--plugin", options.plugin, "The plugin module to load")->capture_default_str();
+    Options options;
+    app.add_option("--plugin", plugin,
+                   "The plugin module to load (default: " + pluginFile().string() + " beside the program)");
     app.add_option("--data", data, "The host data folder (default: a fresh temporary folder per scenario)");
-    app.add_option("--pictures", options.pictures, "The folder for pictures given with relative paths")
+    app.add_option("--pictures", pictures, "The folder for pictures given with relative paths")
         ->capture_default_str();
     app.add_flag("--trace", options.trace, "Print every canvas call of every frame");
     app.add_flag("--quiet", options.quiet, "Print only failed expectations and errors");
@@ -91,8 +94,11 @@ int runCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
         out << err.str();
         return code == 0 ? 0 : 2;
     }
+    options.plugin = plugin.empty() ? sim::besideProgram(pluginFile()) : fromUtf8(plugin);
+    options.shippedPage = sim::besideProgram(settingsPage().filename());
+    options.pictures = fromUtf8(pictures);
     if (!data.empty())
-        options.data = data;
+        options.data = fromUtf8(data);
     // What the host cannot do with its folders (a --data path that is a file, a
     // full disk) ends the run with the system's own words, never a crash.
     try {

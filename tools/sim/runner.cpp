@@ -80,7 +80,7 @@ void Runner::printNews()
             out_ << "command: " << commands[commandsShown_].command << "\n";
     }
     if (options_.interactive) {
-        const std::string stats = readFile(dataPath(statsFile())).value_or("");
+        const std::string stats = readChecked(dataPath(statsFile())).bytes.value_or("");
         if (stats != statsShown_)
             out_ << statsFile() << ": " << Quillfort::quoted(stats) << "\n";
         statsShown_ = stats;
@@ -95,32 +95,40 @@ void Runner::printSummary()
          << " failed\n";
 }
 
-int runScript(const Options& options, const std::string& name, std::istream& scenario, std::ostream& out)
+int runScript(const Options& options, const std::string& name, Lines& scenario, std::ostream& out)
 {
     const sim::DataFolder spoolFolder;
     const std::filesystem::path spool = spoolFolder.path() / "scenario.qsim";
     {
         std::ofstream copy(spool, std::ios::binary);
         std::string line;
-        for (std::uint64_t number = 1; std::getline(scenario, line); ++number) {
+        for (std::uint64_t number = 1; scenario.next(line); ++number) {
             if (const ParsedLine parsed = parseLine(line, number); !parsed.error.empty()) {
                 out << name << ":" << number << ": error: " << parsed.error << "\n";
                 return 2;
             }
             copy << line << '\n';
         }
-        if (scenario.bad() || !copy.flush()) {
-            out << name << ": error: cannot read the scenario to its end\n";
+        if (!scenario.error().empty()) {
+            out << name << ": error: cannot read: " << scenario.error() << "\n";
+            return 2;
+        }
+        if (!copy.flush()) {
+            out << name << ": error: cannot keep a copy of the scenario\n";
             return 2;
         }
     }
     Runner runner(options, name, out);
-    std::ifstream copy(spool, std::ios::binary);
+    Lines copy = Lines::ofFile(spool);
     std::string line;
-    for (std::uint64_t number = 1; std::getline(copy, line); ++number) {
+    for (std::uint64_t number = 1; copy.next(line); ++number) {
         const ParsedLine parsed = parseLine(line, number);
         if (parsed.statement && runner.run(*parsed.statement) == Outcome::Error)
             return 2;
+    }
+    if (!copy.error().empty()) {
+        out << name << ": error: cannot read the copy of the scenario: " << copy.error() << "\n";
+        return 2;
     }
     runner.printSummary();
     return runner.failures() == 0 ? 0 : 1;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <filesystem>
-#include <istream>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -11,6 +10,7 @@
 
 #include "dataFolder.h"
 #include "host.h"
+#include "lines.h"
 #include "loader.h"
 #include "scenario.h"
 
@@ -69,6 +69,6 @@ private:
 // Reads the scenario once, checking every line as it copies it aside, then runs
 // the copy line by line, so a pipe works and a long scenario is never held whole.
 // Returns 0, 1 (an expectation failed) or 2 (an error).
-int runScript(const Options& options, const std::string& name, std::istream& scenario, std::ostream& out);
+int runScript(const Options& options, const std::string& name, Lines& scenario, std::ostream& out);
 
 } // namespace qsim

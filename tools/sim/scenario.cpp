@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 
 namespace qsim {
@@ -61,6 +62,7 @@ const std::map<std::string, Shape, std::less<>>& shapes()
         {"end", {Verb::End, 0, 1, "end [winner=T]"}},
         {"menu", {Verb::Menu, 0, 0, "menu"}},
         {"wait", {Verb::Wait, 1, 1, "wait SECONDS"}},
+        {"pause", {Verb::Pause, 1, 1, "pause SECONDS"}},
         {"frame", {Verb::Frame, 0, 1, "frame [PNG]"}},
         {"background", {Verb::Background, 1, 1, "background PNG"}},
         {"expect file", {Verb::ExpectFile, 2, 2, "expect file PATH TEXT"}},
@@ -98,6 +100,19 @@ std::string option(const std::string& word, const std::map<std::string, int*>& s
     if (!value)
         return echoed(word) + " needs a whole number after '='";
     *slot->second = *value;
+    return "";
+}
+
+// A pause longer than an hour is a mistake, not a session.
+constexpr double maxPause = 3600;
+
+// A checked path stays under the data folder: a leading "/" is the folder itself.
+std::string insideDataFolder(const std::string& path)
+{
+    const auto relative = std::filesystem::path(std::u8string(path.begin(), path.end())).relative_path();
+    const auto normal = relative.lexically_normal();
+    if (!normal.empty() && *normal.begin() == "..")
+        return "the path " + echoed(path) + " leaves the data folder";
     return "";
 }
 
@@ -176,6 +191,15 @@ std::string typed(Statement& s)
         s.number = *seconds;
         return "";
     }
+    case Verb::Pause: {
+        const auto seconds = real(w[0]);
+        if (!seconds || *seconds < 0 || *seconds > maxPause)
+            return "seconds of real time must be a number from 0 to 3600, not " + echoed(w[0]);
+        s.number = *seconds;
+        return "";
+    }
+    case Verb::ExpectFile:
+    case Verb::ExpectNoFile: return insideDataFolder(w[0]);
     case Verb::ExpectDraws: {
         const auto count = integer(w[0]);
         if (!count || *count < 0)

@@ -28,6 +28,7 @@ enum class Verb {
     End,
     Menu,
     Wait,
+    Pause,
     Frame,
     Background,
     ExpectFile,
@@ -47,7 +48,7 @@ struct Statement {
     std::vector<std::string> words; // the arguments after the verb, unquoted
     int first = 0, second = 0;      // desktop size; match playlist and team; goal team; draw count
     std::optional<int> winner;      // end winner=T
-    double number = 0.0;            // rating value; wait seconds
+    double number = 0.0;            // rating value; wait and pause seconds
     Quillfort::GameFacts facts;     // the facts of a match KIND
     std::vector<std::pair<std::string, bool>> factChanges; // state FACT=0|1...
 };

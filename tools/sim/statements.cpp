@@ -1,6 +1,8 @@
 // What each statement does: the game and the player's actions, and the checks.
+#include <chrono>
 #include <cmath>
 #include <fstream>
+#include <thread>
 
 #include "picture.h"
 #include "runner.h"
@@ -113,6 +115,9 @@ Outcome Runner::act(const Statement& s)
         if (options_.interactive)
             out_ << "clock: " << host_->now() << " s\n";
         return Outcome::Done;
+    case Verb::Pause:
+        std::this_thread::sleep_for(std::chrono::duration<double>(s.number));
+        return Outcome::Done;
     case Verb::Frame: return frame(s);
     case Verb::Background:
         if (!picturesAvailable())
@@ -148,21 +153,13 @@ Outcome Runner::check(const Statement& s)
     const auto& w = s.words;
     switch (s.verb) {
     case Verb::ExpectFile: {
-        const auto path = dataPath(w[0]);
-        std::error_code ignored;
-        const bool folder = std::filesystem::is_directory(path, ignored);
-        const auto bytes = folder ? std::nullopt : readFile(path);
-        return expect(s, bytes == w[1], "file " + w[0] + " to hold " + Quillfort::quoted(w[1]),
-                      folder  ? "a folder"
-                      : bytes ? Quillfort::quoted(*bytes)
-                              : "no such file");
+        const CheckedFile file = readChecked(dataPath(w[0]));
+        return expect(s, file.bytes == w[1], "file " + w[0] + " to hold " + Quillfort::quoted(w[1]),
+                      file.bytes ? Quillfort::quoted(*file.bytes) : file.otherwise);
     }
     case Verb::ExpectNoFile: {
-        const auto path = dataPath(w[0]);
-        std::error_code ignored;
-        const bool exists = std::filesystem::exists(path, ignored);
-        return expect(s, !exists, "no file " + w[0],
-                      std::filesystem::is_directory(path, ignored) ? "a folder" : "a file");
+        const std::string entry = entryAt(dataPath(w[0]));
+        return expect(s, entry.empty(), "no file " + w[0], entry);
     }
     case Verb::ExpectLog: {
         const auto& log = host_->logLines();

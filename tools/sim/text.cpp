@@ -1,18 +1,42 @@
 #include "text.h"
 
-#include <fstream>
-#include <sstream>
+#include "wholeFile.h"
 
 namespace qsim {
 
-std::optional<std::string> readFile(const std::filesystem::path& path)
+namespace {
+// Far above any file a plugin writes for others to read.
+constexpr std::size_t checkLimit = std::size_t{16} << 20;
+} // namespace
+
+CheckedFile readChecked(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored))
+        return {std::nullopt, "a folder"};
+    FileRead read = readWholeFile(path, checkLimit);
+    switch (read.outcome) {
+    case FileRead::Outcome::Read: return {std::move(read.bytes), {}};
+    case FileRead::Outcome::Missing: return {std::nullopt, "no such file"};
+    case FileRead::Outcome::NotRegular:
+        return {std::nullopt, "no regular file (a pipe, a device or a socket)"};
+    case FileRead::Outcome::TooLarge: return {std::nullopt, "a file larger than 16 MiB"};
+    case FileRead::Outcome::Failed: break;
+    }
+    return {std::nullopt, "a file that cannot be read: " + read.reason};
+}
+
+std::string entryAt(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(path, error);
+    switch (status.type()) {
+    case std::filesystem::file_type::not_found: return "";
+    case std::filesystem::file_type::symlink: return "a link";
+    case std::filesystem::file_type::directory: return "a folder";
+    case std::filesystem::file_type::none: return "an entry it cannot look at: " + error.message();
+    default: return "a file";
+    }
 }
 
 std::string joined(const std::vector<std::string>& words)
