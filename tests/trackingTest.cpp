@@ -386,20 +386,28 @@ TEST(RatingRefresh, EachTrackedPlaylistMeasuresFromItsOwnStoredRating)
     }
 }
 
-// The host answers 0 for a rating it does not know yet; NaN and infinities are no rating either.
+// The host answers 0 for a rating it does not know yet; NaN and infinities are no
+// rating either. A change after the first known reading counts in the same look
+// after the match, or from the next match.
 TEST(UnknownRatings, AnUnknownBaselineIsSetByTheFirstKnownReading)
 {
     for (float unknown : {notANumber, 0.0f}) {
-        Session session;
-        session.host.setRating(13, unknown);
-        session.load();
-        winThenRating(session, 1000.0f, 0.0);
-        session.host.advance(30.0);
-        EXPECT_EQ(session.plugin().ratingChange, 0.0f) << unknown;
-        EXPECT_EQ(session.plugin().lastRating13, 1000.0f);
-        winThenRating(session, 1015.0f, 0.0);
-        session.host.advance(1.0);
-        EXPECT_EQ(session.plugin().ratingChange, 15.0f);
+        for (const bool changesDuringTheLook : {false, true}) {
+            SCOPED_TRACE(std::to_string(unknown) + (changesDuringTheLook ? ", changes during the look" : ""));
+            Session session;
+            session.host.setRating(13, unknown);
+            session.load();
+            winThenRating(session, 1000.0f, 0.0);
+            if (changesDuringTheLook) // between the readings 1 and 4 seconds after the end
+                session.host.setRating(13, 1010.0f, session.host.now() + 2.0);
+            session.host.advance(30.0);
+            const float counted = changesDuringTheLook ? 10.0f : 0.0f;
+            EXPECT_EQ(session.plugin().ratingChange, counted);
+            EXPECT_EQ(session.plugin().lastRating13, 1000.0f + counted);
+            winThenRating(session, 1015.0f + counted, 0.0);
+            session.host.advance(1.0);
+            EXPECT_EQ(session.plugin().ratingChange, counted + 15.0f);
+        }
     }
 }
 
