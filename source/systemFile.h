@@ -1,0 +1,53 @@
+// The system's file calls under the whole-file logic of wholeFile.cpp: one
+// implementation per platform (systemFilePosix.cpp, systemFileWindows.cpp), which
+// the build picks. A call that fails says so by its result; lastError() then gives
+// the system's words.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "wholeFile.h"
+
+namespace systemFile {
+
+using Native = std::intptr_t; // a descriptor or a handle
+inline constexpr Native noFile = -1;
+
+// What a name leads to once every link on the way is followed.
+struct Target {
+    std::filesystem::path path; // the file itself, even one that does not exist yet
+    enum class Kind { Missing, Regular, Other, Unknown } kind;
+};
+Target findTarget(const std::filesystem::path& path);
+
+// A new file for writing: never an existing one, never through a link. It takes
+// the permissions of `like` where the platform has them.
+Native createNew(const std::filesystem::path& path, const std::filesystem::path& like);
+// True when the last createNew failed because the name is taken.
+bool nameTaken();
+// A file to write in place, created when missing. Neither open blocks on a pipe.
+Native openInPlace(const std::filesystem::path& path);
+Native openForReading(const std::filesystem::path& path);
+
+// False for anything but a regular file.
+bool regularSize(Native file, std::uint64_t& size);
+// Writes every byte; a write that makes no progress is an error.
+bool writeAll(Native file, std::string_view bytes);
+// Up to `size` bytes: the count read, 0 at the end, -1 for an error.
+long long readSome(Native file, char* buffer, std::size_t size);
+// Cuts the file where the last write ended.
+bool cutHere(Native file);
+bool syncToDisk(Native file);
+// False when the system reports an error at closing (a write it still had to do).
+bool close(Native file);
+
+// Moves the file over `to` in one step; OnDisk: the move itself reaches the disk.
+bool move(const std::filesystem::path& from, const std::filesystem::path& to, Durability durability);
+void remove(const std::filesystem::path& path);
+std::string lastError();
+
+} // namespace systemFile
