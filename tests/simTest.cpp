@@ -64,6 +64,27 @@ SimRun runInput(const std::string& input, bool terminal)
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// A scenario text read as the program reads a file: its statements, or its first error.
+struct Script {
+    std::vector<qsim::Statement> statements;
+    std::uint64_t errorLine = 0;
+    std::string error;
+};
+
+Script parseScript(const std::string& text)
+{
+    qsim::Lines lines = qsim::Lines::ofText(text);
+    qsim::Scenario scenario(lines);
+    Script script;
+    scenario.play([&](const qsim::Statement& statement) {
+        script.statements.push_back(statement);
+        return true;
+    });
+    script.errorLine = scenario.errorLine();
+    script.error = scenario.error();
+    return script;
+}
+
 } // namespace
 
 TEST(ScenarioWords, SplitsOnBlanksAndReadsQuotedTextWithEscapes)
@@ -87,9 +108,8 @@ TEST(ScenarioWords, RejectsBrokenQuotes)
 
 TEST(ScenarioParse, ReadsEveryStatementWithItsArguments)
 {
-    const qsim::Script script =
-        qsim::parseScript("# comment\n\n  desktop 800 600\nmatch private playlist=11 team=1\n"
-                          "rating 13 -inf\nend winner=1\nwait 2.5\nexpect draws 23\n");
+    const Script script = parseScript("# comment\n\n  desktop 800 600\nmatch private playlist=11 team=1\n"
+                                      "rating 13 -inf\nend winner=1\nwait 2.5\nexpect draws 23\n");
     ASSERT_TRUE(script.error.empty()) << script.error;
     ASSERT_EQ(script.statements.size(), 6u);
     EXPECT_EQ(script.statements[0].line, 3);
@@ -135,7 +155,7 @@ TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
         {"expect nofile plugins/../../x\n", "1: the path 'plugins/../../x' leaves the data folder"},
     };
     for (const auto& [text, message] : cases) {
-        const qsim::Script script = qsim::parseScript(text);
+        const Script script = parseScript(text);
         EXPECT_EQ(std::to_string(script.errorLine) + ": " + script.error, message);
         EXPECT_TRUE(script.statements.empty());
     }

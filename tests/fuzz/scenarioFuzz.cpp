@@ -1,4 +1,5 @@
-// The scenario parser on arbitrary text: statements or one error with a line number.
+// A scenario read as the program reads one, from arbitrary text: its statements in
+// order, or one error with a line number and nothing to play.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -11,17 +12,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint64_t lines = 1;
     for (char c : text)
         lines += c == '\n';
-    const qsim::Script script = qsim::parseScript(text);
-    if (!script.error.empty()) {
-        if (script.errorLine < 1 || script.errorLine > lines || !script.statements.empty())
-            std::abort();
-        return 0;
-    }
+    qsim::Lines source = qsim::Lines::ofText(text);
+    qsim::Scenario scenario(source);
     std::uint64_t previous = 0;
-    for (const qsim::Statement& statement : script.statements) {
-        if (statement.line <= previous || statement.line > lines)
+    const bool played = scenario.play([&](const qsim::Statement& statement) {
+        if (statement.line <= previous || statement.line > lines || statement.kind == nullptr)
             std::abort();
         previous = statement.line;
-    }
+        return true;
+    });
+    if (played == !scenario.error().empty() || scenario.errorLine() > lines)
+        std::abort();
+    if (!played && previous != 0)
+        std::abort(); // a scenario with an error plays nothing
     return 0;
 }

@@ -9,9 +9,6 @@
 namespace qsim {
 namespace {
 
-// Arguments are UTF-8 on every platform (the Windows program converts its wide ones).
-std::filesystem::path fromUtf8(const std::string& text) { return std::u8string(text.begin(), text.end()); }
-
 // A terminal session: a prompt, every statement's effect, and an error does not end it.
 int interactive(const Options& options, Lines& in, std::ostream& out)
 {
@@ -48,7 +45,7 @@ int runScenarios(Options& options, const std::vector<std::string>& scenarios, Li
     }
     int status = 0;
     for (const std::string& file : scenarios) {
-        const std::filesystem::path path = fromUtf8(file);
+        const std::filesystem::path path = utf8Path(file);
         std::error_code ignored;
         if (std::filesystem::is_directory(path, ignored)) {
             out << file << ": error: this is a folder, not a scenario file\n";
@@ -94,11 +91,11 @@ int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool
         out << err.str();
         return code == 0 ? 0 : 2;
     }
-    options.plugin = plugin.empty() ? sim::besideProgram(pluginFile()) : fromUtf8(plugin);
+    options.plugin = plugin.empty() ? sim::besideProgram(pluginFile()) : utf8Path(plugin);
     options.shippedPage = sim::besideProgram(settingsPage().filename());
-    options.pictures = fromUtf8(pictures);
+    options.pictures = utf8Path(pictures);
     if (!data.empty())
-        options.data = fromUtf8(data);
+        options.data = utf8Path(data);
     // What the host cannot do with its folders (a --data path that is a file, a
     // full disk) ends the run with the system's own words, never a crash.
     try {

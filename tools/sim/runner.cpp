@@ -1,7 +1,5 @@
 #include "runner.h"
 
-#include <fstream>
-
 #include "plugin.h"
 #include "text.h"
 
@@ -29,8 +27,7 @@ Runner::~Runner()
 
 std::filesystem::path Runner::dataPath(const std::string& relative) const
 {
-    return data_->path() /
-           std::filesystem::path(std::u8string(relative.begin(), relative.end())).relative_path();
+    return data_->path() / utf8Path(relative).relative_path();
 }
 
 std::filesystem::path Runner::pagePath() const { return data_->path() / settingsPage(); }
@@ -43,7 +40,6 @@ Outcome Runner::error(const Statement& s, const std::string& message)
 
 Outcome Runner::expect(const Statement& s, bool held, const std::string& expected, const std::string& got)
 {
-    ++expectations_;
     if (held) {
         if (options_.interactive)
             out_ << "ok\n";
@@ -57,8 +53,8 @@ Outcome Runner::expect(const Statement& s, bool held, const std::string& expecte
 Outcome Runner::run(const Statement& statement)
 {
     ++statements_;
-    const bool isCheck = statement.verb >= Verb::ExpectFile;
-    const Outcome outcome = isCheck ? check(statement) : act(statement);
+    expectations_ += statement.kind->isCheck ? 1 : 0;
+    const Outcome outcome = (this->*statement.kind->run)(statement);
     printNews();
     return outcome;
 }
@@ -95,41 +91,26 @@ void Runner::printSummary()
          << " failed\n";
 }
 
-int runScript(const Options& options, const std::string& name, Lines& scenario, std::ostream& out)
+int runScript(const Options& options, const std::string& name, Lines& source, std::ostream& out)
 {
-    const sim::DataFolder spoolFolder;
-    const std::filesystem::path spool = spoolFolder.path() / "scenario.qsim";
-    {
-        std::ofstream copy(spool, std::ios::binary);
-        std::string line;
-        for (std::uint64_t number = 1; scenario.next(line); ++number) {
-            if (const ParsedLine parsed = parseLine(line, number); !parsed.error.empty()) {
-                out << name << ":" << number << ": error: " << parsed.error << "\n";
-                return 2;
-            }
-            copy << line << '\n';
-        }
-        if (!scenario.error().empty()) {
-            out << name << ": error: cannot read: " << scenario.error() << "\n";
-            return 2;
-        }
-        if (!copy.flush()) {
-            out << name << ": error: cannot keep a copy of the scenario\n";
-            return 2;
-        }
-    }
-    Runner runner(options, name, out);
-    Lines copy = Lines::ofFile(spool);
-    std::string line;
-    for (std::uint64_t number = 1; copy.next(line); ++number) {
-        const ParsedLine parsed = parseLine(line, number);
-        if (parsed.statement && runner.run(*parsed.statement) == Outcome::Error)
-            return 2;
-    }
-    if (!copy.error().empty()) {
-        out << name << ": error: cannot read the copy of the scenario: " << copy.error() << "\n";
+    Scenario scenario(source);
+    const auto fail = [&] {
+        const std::string line = scenario.errorLine() > 0 ? ":" + std::to_string(scenario.errorLine()) : "";
+        out << name << line << ": error: " << scenario.error() << "\n";
         return 2;
-    }
+    };
+    if (!scenario.error().empty())
+        return fail();
+    Runner runner(options, name, out);
+    bool stopped = false;
+    const bool played = scenario.play([&](const Statement& statement) {
+        stopped = runner.run(statement) == Outcome::Error;
+        return !stopped;
+    });
+    if (!played)
+        return fail();
+    if (stopped)
+        return 2;
     runner.printSummary();
     return runner.failures() == 0 ? 0 : 1;
 }

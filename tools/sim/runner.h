@@ -10,7 +10,6 @@
 
 #include "dataFolder.h"
 #include "host.h"
-#include "lines.h"
 #include "loader.h"
 #include "scenario.h"
 
@@ -26,8 +25,6 @@ struct Options {
     bool interactive = false; // print the effect of every statement
 };
 
-enum class Outcome { Done, Failed, Error };
-
 class Runner {
 public:
     Runner(const Options& options, std::string name, std::ostream& out);
@@ -35,18 +32,44 @@ public:
     Runner(const Runner&) = delete;
     Runner& operator=(const Runner&) = delete;
 
-    // Runs one statement. Failed: an expectation did not hold (printed, the
-    // scenario goes on). Error: the statement could not run (printed).
+    // Runs one statement and prints what the plugin logged and sent meanwhile.
     Outcome run(const Statement& statement);
     void printSummary();
     int failures() const { return failures_; }
 
-private:
-    Outcome act(const Statement& s);
-    Outcome check(const Statement& s);
+    // One per statement, in the order of the statement table (actions.cpp, checks.cpp).
+    Outcome desktop(const Statement& s);
+    Outcome player(const Statement& s);
+    Outcome page(const Statement& s);
+    Outcome noPage(const Statement& s);
+    Outcome load(const Statement& s);
+    Outcome unload(const Statement& s);
+    Outcome console(const Statement& s);
+    Outcome rating(const Statement& s);
+    Outcome match(const Statement& s);
+    Outcome state(const Statement& s);
+    Outcome kickoff(const Statement& s);
+    Outcome goal(const Statement& s);
+    Outcome end(const Statement& s);
+    Outcome menu(const Statement& s);
+    Outcome wait(const Statement& s);
+    Outcome pause(const Statement& s);
     Outcome frame(const Statement& s);
+    Outcome background(const Statement& s);
+    Outcome expectFile(const Statement& s);
+    Outcome expectNoFile(const Statement& s);
+    Outcome expectLog(const Statement& s);
+    Outcome expectNoLog(const Statement& s);
+    Outcome expectCommand(const Statement& s);
+    Outcome expectNoCommand(const Statement& s);
+    Outcome expectCvar(const Statement& s);
+    Outcome expectDraw(const Statement& s);
+    Outcome expectDraws(const Statement& s);
+
+private:
     Outcome error(const Statement& s, const std::string& message);
     Outcome expect(const Statement& s, bool held, const std::string& expected, const std::string& got);
+    bool commandSent(const std::string& command) const;
     void printNews();
     std::filesystem::path dataPath(const std::string& relative) const;
     std::filesystem::path pagePath() const;
@@ -66,9 +89,8 @@ private:
     int statements_ = 0, expectations_ = 0, failures_ = 0;
 };
 
-// Reads the scenario once, checking every line as it copies it aside, then runs
-// the copy line by line, so a pipe works and a long scenario is never held whole.
-// Returns 0, 1 (an expectation failed) or 2 (an error).
+// Checks the whole scenario, then plays it; a fresh data folder for it unless the
+// options give one. Returns 0, 1 (an expectation failed) or 2 (an error).
 int runScript(const Options& options, const std::string& name, Lines& scenario, std::ostream& out);
 
 } // namespace qsim

@@ -2,50 +2,48 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host.h"
+#include "lines.h"
+
+namespace sim {
+class DataFolder;
+} // namespace sim
 
 namespace qsim {
 
-// The checks come last: the runner tells actions from checks by this order.
-enum class Verb {
-    Desktop,
-    Player,
-    Page,
-    NoPage,
-    Load,
-    Unload,
-    Console,
-    Rating,
-    Match,
-    State,
-    Kickoff,
-    Goal,
-    End,
-    Menu,
-    Wait,
-    Pause,
-    Frame,
-    Background,
-    ExpectFile,
-    ExpectNoFile,
-    ExpectLog,
-    ExpectNoLog,
-    ExpectCommand,
-    ExpectNoCommand,
-    ExpectCvar,
-    ExpectDraw,
-    ExpectDraws,
+class Runner;
+struct Statement;
+
+// Done; Failed: an expectation did not hold (the scenario goes on); Error: the
+// statement could not run (the scenario stops).
+enum class Outcome { Done, Failed, Error };
+
+// One kind of statement: how it is written, how its arguments are read and what
+// running it does. The table of them is in statementTable.cpp.
+struct StatementKind {
+    const char* name; // "wait", "expect file"
+    std::size_t least, most;
+    const char* usage;
+    bool isCheck;                             // an expectation, counted in the summary
+    std::string (*readArguments)(Statement&); // the typed fields; an error message or ""
+    Outcome (Runner::*run)(const Statement&);
 };
+
+// The kind with that name, or null.
+const StatementKind* statementNamed(std::string_view name);
 
 struct Statement {
     std::uint64_t line = 0;
-    Verb verb = Verb::Load;
-    std::vector<std::string> words; // the arguments after the verb, unquoted
+    const StatementKind* kind = nullptr;
+    std::vector<std::string> words; // the arguments after the name, unquoted
     int first = 0, second = 0;      // desktop size; match playlist and team; goal team; draw count
     std::optional<int> winner;      // end winner=T
     double number = 0.0;            // rating value; wait and pause seconds
@@ -63,11 +61,31 @@ struct ParsedLine {
 };
 ParsedLine parseLine(std::string_view line, std::uint64_t number);
 
-struct Script {
-    std::vector<Statement> statements;
-    std::uint64_t errorLine = 0;
-    std::string error; // the first line's error; the script is then not run at all
+// A scenario read once and checked whole before any of it runs. The checked lines
+// are kept aside in a file, so memory stays flat however long the scenario is.
+class Scenario {
+public:
+    // Reads the source to its end; error() then says what keeps it from running.
+    explicit Scenario(Lines& source);
+    ~Scenario();
+    Scenario(const Scenario&) = delete;
+    Scenario& operator=(const Scenario&) = delete;
+
+    // The first line that is wrong (0 when the input itself failed), and why.
+    std::uint64_t errorLine() const { return errorLine_; }
+    const std::string& error() const { return error_; }
+
+    // Hands each statement in order to `play` until it returns false. False when
+    // the kept lines cannot be read back (error() then says why).
+    bool play(const std::function<bool(const Statement&)>& play);
+
+private:
+    void keep(Lines& source);
+
+    std::unique_ptr<sim::DataFolder> folder_;
+    std::filesystem::path spool_;
+    std::uint64_t errorLine_ = 0;
+    std::string error_;
 };
-Script parseScript(std::string_view text);
 
 } // namespace qsim

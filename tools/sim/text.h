@@ -23,4 +23,10 @@ std::string entryAt(const std::filesystem::path& path);
 
 std::string joined(const std::vector<std::string>& words);
 
+// The path of UTF-8 text (arguments and scenario words are UTF-8 on every platform).
+inline std::filesystem::path utf8Path(const std::string& text)
+{
+    return std::u8string(text.begin(), text.end());
+}
+
 } // namespace qsim

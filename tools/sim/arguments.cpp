@@ -1,0 +1,180 @@
+#include "arguments.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+namespace qsim::arguments {
+namespace {
+
+using Quillfort::echoed;
+
+std::optional<int> integer(std::string_view text)
+{
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// A decimal number, or nan, inf and -inf.
+std::optional<double> real(const std::string& text)
+{
+    if (text == "nan")
+        return std::nan("");
+    if (text == "inf" || text == "-inf")
+        return text[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+    if (text.empty() || text.find_first_not_of("+-.0123456789eE") != std::string::npos)
+        return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<sim::Place> placeNamed(std::string_view kind)
+{
+    using sim::Place;
+    static const std::map<std::string, Place, std::less<>> kinds = {
+        {"public", Place::OnlinePublic}, {"private", Place::OnlinePrivate},   {"offline", Place::Offline},
+        {"freeplay", Place::Freeplay},   {"training", Place::CustomTraining}, {"replay", Place::Replay},
+    };
+    const auto found = kinds.find(kind);
+    return found == kinds.end() ? std::nullopt : std::optional(found->second);
+}
+
+// Reads `key=N` for one of the given keys into the slot; an error message otherwise.
+std::string option(const std::string& word, const std::map<std::string, int*>& slots)
+{
+    const auto equals = word.find('=');
+    const auto slot = equals == std::string::npos ? slots.end() : slots.find(word.substr(0, equals));
+    if (slot == slots.end())
+        return "unknown option " + echoed(word);
+    const auto value = integer(std::string_view(word).substr(equals + 1));
+    if (!value)
+        return echoed(word) + " needs a whole number after '='";
+    *slot->second = *value;
+    return "";
+}
+
+// A pause longer than an hour is a mistake, not a session.
+constexpr double maxPause = 3600;
+
+} // namespace
+
+std::string desktop(Statement& s)
+{
+    const auto width = integer(s.words[0]), height = integer(s.words[1]);
+    if (!width || !height || *width <= 0 || *height <= 0)
+        return "desktop size must be two positive whole numbers";
+    s.first = *width;
+    s.second = *height;
+    return "";
+}
+
+std::string rating(Statement& s)
+{
+    const auto playlist = integer(s.words[0]);
+    const auto value = real(s.words[1]);
+    if (!playlist)
+        return "playlist must be a whole number, not " + echoed(s.words[0]);
+    if (!value)
+        return "rating must be a number, nan, inf or -inf, not " + echoed(s.words[1]);
+    s.first = *playlist;
+    s.number = *value;
+    return "";
+}
+
+std::string match(Statement& s)
+{
+    const auto place = placeNamed(s.words[0]);
+    if (!place)
+        return "unknown match kind " + echoed(s.words[0]) +
+               " (public, private, offline, freeplay, training, replay)";
+    s.facts = Quillfort::factsOf(*place);
+    s.first = 13;
+    s.second = 0;
+    for (std::size_t i = 1; i < s.words.size(); ++i) {
+        if (auto error = option(s.words[i], {{"playlist", &s.first}, {"team", &s.second}}); !error.empty())
+            return error;
+    }
+    return s.second == 0 || s.second == 1 ? "" : "team must be 0 or 1";
+}
+
+std::string state(Statement& s)
+{
+    for (const std::string& word : s.words) {
+        const auto equals = word.find('=');
+        const std::string name = word.substr(0, equals);
+        const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
+        if (Quillfort::factNamed(s.facts, name) == nullptr || (value != "0" && value != "1"))
+            return "a game fact is online, public, replay, freeplay or training with =0 or =1, not " +
+                   echoed(word);
+        s.factChanges.emplace_back(name, value == "1");
+    }
+    return "";
+}
+
+std::string goal(Statement& s)
+{
+    const auto value = integer(s.words[0]);
+    if (!value || (*value != 0 && *value != 1))
+        return "team must be 0 or 1, not " + echoed(s.words[0]);
+    s.first = *value;
+    return "";
+}
+
+std::string end(Statement& s)
+{
+    if (s.words.empty())
+        return "";
+    int winner = 0;
+    if (auto error = option(s.words[0], {{"winner", &winner}}); !error.empty())
+        return error;
+    s.winner = winner;
+    return winner == 0 || winner == 1 ? "" : "winner must be 0 or 1";
+}
+
+std::string wait(Statement& s)
+{
+    const auto seconds = real(s.words[0]);
+    if (!seconds || !Quillfort::gameTime(*seconds))
+        return "seconds must be a finite number of 0 or more in whole microseconds, not " +
+               echoed(s.words[0]);
+    s.number = *seconds;
+    return "";
+}
+
+std::string pause(Statement& s)
+{
+    const auto seconds = real(s.words[0]);
+    if (!seconds || *seconds < 0 || *seconds > maxPause)
+        return "seconds of real time must be a number from 0 to 3600, not " + echoed(s.words[0]);
+    s.number = *seconds;
+    return "";
+}
+
+// A checked path stays under the data folder: a leading "/" is the folder itself.
+std::string dataPath(Statement& s)
+{
+    const std::string& path = s.words[0];
+    const auto relative = std::filesystem::path(std::u8string(path.begin(), path.end())).relative_path();
+    const auto normal = relative.lexically_normal();
+    if (!normal.empty() && *normal.begin() == "..")
+        return "the path " + echoed(path) + " leaves the data folder";
+    return "";
+}
+
+std::string drawCount(Statement& s)
+{
+    const auto count = integer(s.words[0]);
+    if (!count || *count < 0)
+        return "count must be a whole number of 0 or more, not " + echoed(s.words[0]);
+    s.first = *count;
+    return "";
+}
+
+} // namespace qsim::arguments

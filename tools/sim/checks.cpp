@@ -1,0 +1,119 @@
+// The statements that check: files, log lines, commands, variables and the last frame.
+#include <algorithm>
+#include <cstdlib>
+
+#include "runner.h"
+#include "text.h"
+
+namespace qsim {
+namespace {
+
+// A canvas call as written in `expect draw`: numbers compare as floats.
+bool sameCall(const Quillfort::CanvasCall& call, const std::vector<std::string>& words)
+{
+    std::vector<std::string> actual;
+    splitWords(Quillfort::describe(call), actual);
+    if (actual.size() != words.size() || actual[0] != words[0])
+        return false;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        if (call.kind == Quillfort::CanvasCall::Kind::DrawString && i == 1) {
+            if (actual[i] != words[i])
+                return false;
+            continue;
+        }
+        char* end = nullptr;
+        const float expected = std::strtof(words[i].c_str(), &end);
+        if (*end != '\0' || expected != std::strtof(actual[i].c_str(), nullptr))
+            return false;
+    }
+    return true;
+}
+
+std::string callText(std::vector<std::string> words)
+{
+    if (words.size() > 1 && words[0] == "DrawString")
+        words[1] = Quillfort::quoted(words[1]);
+    return joined(words);
+}
+
+} // namespace
+
+Outcome Runner::expectFile(const Statement& s)
+{
+    const CheckedFile file = readChecked(dataPath(s.words[0]));
+    return expect(s, file.bytes == s.words[1],
+                  "file " + s.words[0] + " to hold " + Quillfort::quoted(s.words[1]),
+                  file.bytes ? Quillfort::quoted(*file.bytes) : file.otherwise);
+}
+
+Outcome Runner::expectNoFile(const Statement& s)
+{
+    const std::string entry = entryAt(dataPath(s.words[0]));
+    return expect(s, entry.empty(), "no file " + s.words[0], entry);
+}
+
+// Searches on from the line after the last one it found.
+Outcome Runner::expectLog(const Statement& s)
+{
+    const auto& log = host_->logLines();
+    const std::size_t first = host_->loggedLines() - log.size();
+    logCursor_ = std::max(logCursor_, first);
+    for (std::size_t i = logCursor_; i < host_->loggedLines(); ++i) {
+        if (log[i - first] == s.words[0]) {
+            logCursor_ = i + 1;
+            return expect(s, true, "", "");
+        }
+    }
+    const std::string next =
+        logCursor_ < host_->loggedLines() ? Quillfort::quoted(log[logCursor_ - first]) : "nothing";
+    return expect(s, false, "log line " + Quillfort::quoted(s.words[0]),
+                  "no such line after the last match (next: " + next + ")");
+}
+
+Outcome Runner::expectNoLog(const Statement& s)
+{
+    return expect(s, !everLogged_.contains(s.words[0]), "no log line " + Quillfort::quoted(s.words[0]),
+                  "that line");
+}
+
+bool Runner::commandSent(const std::string& command) const
+{
+    const auto& sent = host_->executedCommands();
+    return std::any_of(sent.begin(), sent.end(),
+                       [&](const auto& executed) { return executed.command == command; });
+}
+
+Outcome Runner::expectCommand(const Statement& s)
+{
+    return expect(s, commandSent(s.words[0]), "command " + Quillfort::quoted(s.words[0]), "it was not sent");
+}
+
+Outcome Runner::expectNoCommand(const Statement& s)
+{
+    return expect(s, !commandSent(s.words[0]), "no command " + Quillfort::quoted(s.words[0]), "it was sent");
+}
+
+Outcome Runner::expectCvar(const Statement& s)
+{
+    const Quillfort::ConsoleVariable* variable = host_->findVariable(s.words[0]);
+    return expect(s, variable != nullptr && variable->value == s.words[1],
+                  s.words[0] + " = " + Quillfort::quoted(s.words[1]),
+                  variable ? Quillfort::quoted(variable->value) : "no such variable");
+}
+
+Outcome Runner::expectDraw(const Statement& s)
+{
+    const auto calls = host_->lastFrame();
+    const bool found =
+        std::any_of(calls.begin(), calls.end(), [&](const auto& call) { return sameCall(call, s.words); });
+    return expect(s, found, "draw " + callText(s.words), "no such call in the last frame");
+}
+
+Outcome Runner::expectDraws(const Statement& s)
+{
+    const auto count = host_->lastFrame().size();
+    return expect(s, count == std::size_t(s.first), std::to_string(s.first) + " canvas calls",
+                  std::to_string(count));
+}
+
+} // namespace qsim
