@@ -163,6 +163,7 @@ TEST(DataFolder, ConvertsUnitsToUtf8)
         {u"x" + std::u16string(1, char16_t(0xDE00)), "x\xed\xb8\x80"},
     };
     for (const auto& [units, bytes] : cases) {
+        SCOPED_TRACE(Quillfort::quoted(bytes));
         Session session;
         session.host.setDataFolderUnits(units);
         session.load();

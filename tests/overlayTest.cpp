@@ -66,7 +66,7 @@ TEST(Overlay, DrawsTheBoxAndSevenLinesAtScaleOne)
         "DrawString \"Losses : 0\" 1 1",
         "SetPosition 110 574",
         "SetColor 180 180 180 150",
-        "DrawString \"          v1.4\" 1 1",
+        "DrawString \"          v" TARNU_VERSION "\" 1 1",
         "SetPosition 110 590",
         "SetColor 255 255 255 255",
         "DrawString \"     Plugin\" 1 1",
@@ -106,13 +106,14 @@ TEST(Overlay, FractionalPositionPlacesTheBoxAtTheIntegerTheHostReports)
 TEST(Overlay, DisabledOrHiddenFramesMakeNoCallAndKeepTheLayout)
 {
     for (const char* off : {"enable_plugin 0", "hide_plugin 1"}) {
+        SCOPED_TRACE(off);
         Session session;
         session.load();
         place(session, "100", "500", "2");
         frame(session);
         session.console(off);
         place(session, "300", "50", "3");
-        EXPECT_TRUE(frame(session).empty()) << off;
+        EXPECT_TRUE(frame(session).empty());
         EXPECT_EQ(session.plugin().posX, 100.0f);
         EXPECT_EQ(session.plugin().posY, 500.0f);
         EXPECT_EQ(session.plugin().overlayScale, 2.0f);

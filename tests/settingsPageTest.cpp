@@ -222,7 +222,7 @@ TEST_F(SettingsPageFaults, NewPageReachesTheDiskAndKeepsThePermissions)
               perms::owner_read | perms::owner_write);
 }
 
-// A link where an older version kept its scratch file is neither followed nor emptied.
+// A link named like a fixed scratch file beside the page is neither followed nor emptied.
 TEST_F(SettingsPageFaults, LinkBesideThePageIsNeverFollowed)
 {
     const auto outside = session.data.path() / "elsewhere.txt";

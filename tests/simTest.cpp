@@ -20,6 +20,8 @@
 #include "scenario.h"
 #include "support/session.h"
 
+using support::has;
+
 namespace {
 
 struct SimRun {
@@ -61,8 +63,6 @@ SimRun runInput(const std::string& input, bool terminal)
     const int status = qsim::runCli(1, argv, in, out, terminal);
     return {status, out.str()};
 }
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A scenario text read as the program reads a file: its statements, or its first error.
 struct Script {
@@ -155,6 +155,7 @@ TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
         {"expect nofile plugins/../../x\n", "1: the path 'plugins/../../x' leaves the data folder"},
     };
     for (const auto& [text, message] : cases) {
+        SCOPED_TRACE(text);
         const Script script = parseScript(text);
         EXPECT_EQ(std::to_string(script.errorLine) + ": " + script.error, message);
         EXPECT_TRUE(script.statements.empty());
@@ -344,7 +345,7 @@ TEST(SimOptions, VersionAndBadOptions)
     qsim::Lines in = qsim::Lines::ofText("");
     std::ostringstream out;
     EXPECT_EQ(qsim::runCli(2, version, in, out, false), 0);
-    EXPECT_EQ(out.str(), "quillfort-sim 1.4\n");
+    EXPECT_EQ(out.str(), "quillfort-sim " TARNU_VERSION "\n");
     const char* bad[] = {"quillfort-sim", "--colour"};
     std::ostringstream err;
     EXPECT_EQ(qsim::runCli(2, bad, in, err, false), 2);

@@ -46,6 +46,7 @@ TEST(SimHostGame, EachKindOfMatchAnswersItsOwnQueries)
         {Place::Replay, false, false, false, false, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("place " + std::to_string(int(c.place)));
         sim::Host host;
         GameWrapper game(&host);
         host.startMatch(c.place);

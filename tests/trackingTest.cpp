@@ -35,7 +35,9 @@ TEST(Streak, FollowsResultsAndNeverShowsOne)
     session.load();
     const std::pair<bool, int> results[] = {{true, 0},  {true, 2},   {true, 3},
                                             {false, 0}, {false, -2}, {true, 0}};
-    for (const auto& [won, streak] : results) {
+    for (std::size_t i = 0; i < std::size(results); ++i) {
+        const auto& [won, streak] = results[i];
+        SCOPED_TRACE("result " + std::to_string(i + 1));
         won ? win(session) : loss(session);
         EXPECT_EQ(session.plugin().streak, streak);
     }
@@ -199,6 +201,7 @@ TEST(LeavingEarly, CountsByTheLeadAtTheLastGoalWithoutRefresh)
         {{0, 0, 1}, 0, true}, {{0, 0, 1}, 1, false}, {{1}, 1, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.goals) + ", local team " + std::to_string(c.team));
         Session session;
         session.load();
         session.host.startMatch(Place::OnlinePublic, 13, c.team);
@@ -414,6 +417,7 @@ TEST(UnknownRatings, AnUnknownBaselineIsSetByTheFirstKnownReading)
 TEST(UnknownRatings, AreNeverAddedAndTheChainWaitsForAKnownReading)
 {
     for (float bad : {notANumber, inf, -inf, 0.0f}) {
+        SCOPED_TRACE(bad);
         Session session;
         session.host.setRating(13, 1000.0f);
         session.load();

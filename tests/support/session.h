@@ -20,6 +20,10 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string utf8(const std::filesystem::path& path);
 std::filesystem::path pluginPath();
 std::vector<std::string> words(const std::string& line);
+inline bool has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
 // The desktop the plugin measures at load: on Windows the real one, elsewhere
 // the stand-in's (1920 x 1080 unless a session asked for another).
 RECT measuredDesktop();
