@@ -24,12 +24,13 @@ std::string quoted(const std::string& text)
 std::string echoed(std::string_view word)
 {
     constexpr std::size_t limit = 200;
+    std::string out = "'";
     if (word.size() <= limit)
-        return "'" + std::string(word) + "'";
+        return out.append(word).append("'");
     std::size_t cut = limit;
     while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80)
         --cut; // a UTF-8 continuation byte: back to the character's start
-    return "'" + std::string(word.substr(0, cut)) + "...'";
+    return out.append(word.substr(0, cut)).append("...'");
 }
 
 std::string shortest(float value)

@@ -38,7 +38,9 @@ Native createScratch(const fs::path& target, fs::path& scratch)
     for (int number = 0; number < scratchNames; ++number) {
         fs::path name = ".";
         name += target.filename().native();
-        name += "." + std::to_string(number) + ".tmp";
+        name += ".";
+        name += std::to_string(number);
+        name += ".tmp";
         scratch = target.parent_path() / name;
         const Native file = systemFile::createNew(scratch, target);
         if (file != noFile || !systemFile::nameTaken())

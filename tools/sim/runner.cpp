@@ -95,8 +95,10 @@ int runScript(const Options& options, const std::string& name, Lines& source, st
 {
     Scenario scenario(source);
     const auto fail = [&] {
-        const std::string line = scenario.errorLine() > 0 ? ":" + std::to_string(scenario.errorLine()) : "";
-        out << name << line << ": error: " << scenario.error() << "\n";
+        out << name;
+        if (scenario.errorLine() > 0)
+            out << ":" << scenario.errorLine();
+        out << ": error: " << scenario.error() << "\n";
         return 2;
     };
     if (!scenario.error().empty())
