@@ -74,7 +74,7 @@ std::string pageOf(std::int64_t lines)
 
 std::filesystem::path pageIn(const sim::DataFolder& data)
 {
-    return data.path() / std::filesystem::path(names::settingsFolder).relative_path() / names::settingsPage;
+    return data.path() / names::settingsFolder / names::settingsPage;
 }
 
 void writePage(const std::filesystem::path& path, const std::string& page)

@@ -11,6 +11,6 @@ inline constexpr char inputMmr[] = "input_mmr";
 
 // The plugin's files in the host data folder.
 inline constexpr char statsFile[] = "WinsLossesStats.txt";
-inline constexpr char settingsFolder[] = "/plugins/settings/";
+inline constexpr char settingsFolder[] = "plugins/settings";
 inline constexpr char settingsPage[] = "tarnuplugin.set";
 } // namespace names

@@ -81,3 +81,10 @@ std::filesystem::path pathFromUtf8(std::string_view text)
     return std::filesystem::path(std::string(text));
 #endif
 }
+
+std::filesystem::path pathInFolder(std::string_view folder, std::string_view relative)
+{
+    std::filesystem::path path = pathFromUtf8(folder);
+    path /= std::filesystem::path(relative).make_preferred();
+    return path;
+}

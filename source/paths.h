@@ -16,3 +16,8 @@ std::wstring unitsFromUtf8(std::string_view text);
 // The platform path of the UTF-8 text. On Windows the path is built from UTF-16 so
 // that folders outside the narrow code page work; elsewhere the bytes are the path.
 std::filesystem::path pathFromUtf8(std::string_view text);
+
+// The file at `relative` ('/' between its parts) in the folder given as UTF-8,
+// joined with the platform's separator, so that a Windows folder in the \\?\ form
+// or one that ends in a separator works like any other.
+std::filesystem::path pathInFolder(std::string_view folder, std::string_view relative);

@@ -54,7 +54,7 @@ void tarnuPlugin::writeSettingsFile()
 {
     const std::string name = names::settingsPage;
     // A page that is a link stays one: the file it points at is read and replaced.
-    const auto pagePath = pathFromUtf8(dataFolder + names::settingsFolder + name);
+    const auto pagePath = pathInFolder(dataFolder, std::string(names::settingsFolder) + "/" + name);
     const FileRead page = readWholeFile(pagePath, pageLimit);
     switch (page.outcome) {
     case FileRead::Outcome::Read: break;

@@ -29,19 +29,24 @@ constexpr float statsRetryDelay = 0.5f;
 
 } // namespace
 
-// The figures as they stand, in the file: replaced in one step where it can be,
-// written in place where a reader on Windows lets it be written but not replaced.
-FileWrite tarnuPlugin::putStatsFile()
+// The four lines of the file, as they stand, in `text`.
+std::string_view tarnuPlugin::statsText(char (&text)[statsTextSize]) const
 {
     // CR LF written as bytes: the same file on every platform.
-    char text[4 * 64];
     char* out = putLine(text, "MMR : ", ratingChange, "\r\n");
     out = putLine(out, "Streak : ", streak, "\r\n");
     out = putLine(out, "Wins : ", wins, "\r\n");
     out = putLine(out, "Losses : ", losses, "");
-    const std::string_view bytes(text, static_cast<std::size_t>(out - text));
+    return {text, static_cast<std::size_t>(out - text)};
+}
 
-    const auto path = pathFromUtf8(dataFolder + "/" + names::statsFile);
+// The figures as they stand, in the file: replaced in one step where it can be,
+// written in place where a reader on Windows lets it be written but not replaced.
+FileWrite tarnuPlugin::putStatsFile()
+{
+    char text[statsTextSize];
+    const std::string_view bytes = statsText(text);
+    const auto path = pathInFolder(dataFolder, names::statsFile);
     FileWrite written = replaceWholeFile(path, bytes, Durability::Cached);
     if (written.outcome == FileWrite::Outcome::NoScratch || written.outcome == FileWrite::Outcome::NotMoved)
         written = overwriteWholeFile(path, bytes);
@@ -69,7 +74,9 @@ void tarnuPlugin::retryStatsFile()
     const FileWrite written = putStatsFile();
     if (written.written())
         statsCaughtUp();
-    else if (written.outcome != FileWrite::Outcome::NotRegular)
+    else if (written.outcome == FileWrite::Outcome::NotRegular)
+        cvarManager->log(std::string(names::statsFile) + ": " + written.says());
+    else
         scheduleStatsRetry();
 }
 
@@ -86,4 +93,21 @@ void tarnuPlugin::statsCaughtUp()
     if (statsBehind)
         cvarManager->log(std::string(names::statsFile) + ": up to date again");
     statsBehind = false;
+}
+
+// No retry runs after unload: a file still behind gets one last try, and if that
+// fails, the console keeps what the file would have held.
+void tarnuPlugin::lastStatsWrite()
+{
+    if (!statsBehind)
+        return;
+    const FileWrite written = putStatsFile();
+    if (written.written())
+        return statsCaughtUp();
+    char text[statsTextSize];
+    std::string figures(statsText(text));
+    for (std::size_t at = figures.find("\r\n"); at != std::string::npos; at = figures.find("\r\n", at))
+        figures.replace(at, 2, ", ");
+    cvarManager->log(std::string(names::statsFile) + ": behind at unload (" + written.says() +
+                     "); it would hold " + figures);
 }

@@ -25,10 +25,12 @@ struct Target {
 Target findTarget(const std::filesystem::path& path);
 
 // A new file for writing: never an existing one, never through a link. It takes
-// the permissions of `like` where the platform has them.
+// the permissions of `like` where the platform has them. On Windows the handle
+// holds the right to delete the file, so no program that would keep it from being
+// moved or deleted can open it while the handle is open.
 Native createNew(const std::filesystem::path& path, const std::filesystem::path& like);
-// True when the last createNew failed because the name is taken.
-bool nameTaken();
+// True when the last createNew of the path failed because something has that name.
+bool nameTaken(const std::filesystem::path& path);
 // A file to write in place, created when missing. Neither open blocks on a pipe.
 Native openInPlace(const std::filesystem::path& path);
 Native openForReading(const std::filesystem::path& path);
@@ -44,9 +46,18 @@ bool cutHere(Native file);
 bool syncToDisk(Native file);
 // False when the system reports an error at closing (a write it still had to do).
 bool close(Native file);
+// The end of writing a new file, false for a write lost on the way. Where the
+// system reports such a write only at closing (POSIX), the file is closed here and
+// `file` becomes noFile; on Windows it stays open until it is moved or discarded.
+bool endWriting(Native& file);
 
-// Moves the file over `to` in one step; OnDisk: the move itself reaches the disk.
-bool move(const std::filesystem::path& from, const std::filesystem::path& to, Durability durability);
+// Moves the new file `from` over `to` in one step; `file` is its handle, or noFile
+// once closed. OnDisk: the move itself reaches the disk.
+bool move(Native file, const std::filesystem::path& from, const std::filesystem::path& to,
+          Durability durability);
+// Deletes the new file and closes its handle if still open: through the handle
+// where the system allows it, so that it goes even while another program reads it.
+void discard(Native file, const std::filesystem::path& path);
 void remove(const std::filesystem::path& path);
 std::string lastError();
 

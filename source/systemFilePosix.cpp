@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 namespace systemFile {
 namespace {
@@ -47,7 +48,7 @@ Native createNew(const fs::path& path, const fs::path& like)
     return file;
 }
 
-bool nameTaken() { return errno == EEXIST; }
+bool nameTaken(const fs::path&) { return errno == EEXIST; }
 
 Native openInPlace(const fs::path& path)
 {
@@ -102,7 +103,10 @@ bool syncToDisk(Native file) { return ::fsync(descriptor(file)) == 0; }
 
 bool close(Native file) { return ::close(descriptor(file)) == 0; }
 
-bool move(const fs::path& from, const fs::path& to, Durability durability)
+// A network file system may report a write it could not do only here.
+bool endWriting(Native& file) { return close(std::exchange(file, noFile)); }
+
+bool move(Native, const fs::path& from, const fs::path& to, Durability durability)
 {
     if (::rename(from.c_str(), to.c_str()) != 0)
         return false;
@@ -119,6 +123,13 @@ bool move(const fs::path& from, const fs::path& to, Durability durability)
 }
 
 void remove(const fs::path& path) { ::unlink(path.c_str()); }
+
+void discard(Native file, const fs::path& path)
+{
+    if (file != noFile)
+        close(file);
+    systemFile::remove(path);
+}
 
 std::string lastError() { return std::generic_category().message(errno); }
 

@@ -31,12 +31,10 @@ fs::path finalName(HANDLE file)
     }
 }
 
-// A rename that readers allowing deletion do not hold up (POSIX semantics).
-bool renamePosix(const fs::path& from, const fs::path& to)
+// A rename, through the new file's own handle, that readers allowing deletion do
+// not hold up (POSIX semantics).
+bool renamePosix(HANDLE file, const fs::path& to)
 {
-    const HANDLE file = CreateFileW(from.c_str(), DELETE, shareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
     const std::wstring& name = to.native();
     const auto nameBytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
     std::string buffer(sizeof(FILE_RENAME_INFO) + nameBytes, '\0');
@@ -48,12 +46,7 @@ bool renamePosix(const fs::path& from, const fs::path& to)
     std::copy_n(name.data(), name.size(), static_cast<wchar_t*>(info->FileName));
     // FileRenameInfoEx, which the headers declare only for newer targets.
     const auto renameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
-    const bool moved =
-        SetFileInformationByHandle(file, renameInfoEx, info, static_cast<DWORD>(buffer.size())) != 0;
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    SetLastError(error);
-    return moved;
+    return SetFileInformationByHandle(file, renameInfoEx, info, static_cast<DWORD>(buffer.size())) != 0;
 }
 
 bool unsupported(DWORD error)
@@ -83,13 +76,25 @@ Target findTarget(const fs::path& path)
     return {resolved.empty() ? path : resolved, regular ? Target::Kind::Regular : Target::Kind::Other};
 }
 
+// Shared only with the move's own open: a program that opens new files as they
+// appear (a scanner, an indexer) and would not let them be deleted cannot open it.
 Native createNew(const fs::path& path, const fs::path&)
 {
-    return native(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+    return native(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool nameTaken() { return GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS; }
+// A file still held open by another program after its deletion keeps its name, and
+// is refused with access denied rather than with the name taken.
+bool nameTaken(const fs::path& path)
+{
+    const DWORD error = GetLastError();
+    const bool taken =
+        error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+        (error == ERROR_ACCESS_DENIED && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+    SetLastError(error);
+    return taken;
+}
 
 Native openInPlace(const fs::path& path)
 {
@@ -141,18 +146,33 @@ bool syncToDisk(Native file) { return FlushFileBuffers(handle(file)) != 0; }
 
 bool close(Native file) { return CloseHandle(handle(file)) != 0; }
 
+// The handle stays open, so that no other program gets hold of the file before it
+// is moved or discarded.
+bool endWriting(Native&) { return true; }
+
 // A move that must reach the disk goes through MoveFileEx, which can write through;
 // the others try the POSIX rename first, where the system offers it.
-bool move(const fs::path& from, const fs::path& to, Durability durability)
+bool move(Native file, const fs::path& from, const fs::path& to, Durability durability)
 {
-    if (durability == Durability::Cached) {
-        if (renamePosix(from, to))
+    if (durability == Durability::Cached && file != noFile) {
+        if (renamePosix(handle(file), to))
             return true;
         if (!unsupported(GetLastError()))
             return false;
     }
     const DWORD through = durability == Durability::OnDisk ? MOVEFILE_WRITE_THROUGH : 0;
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | through) != 0;
+}
+
+void discard(Native file, const fs::path& path)
+{
+    FILE_DISPOSITION_INFO deleted{TRUE};
+    const bool marked = file != noFile && SetFileInformationByHandle(handle(file), FileDispositionInfo,
+                                                                     &deleted, sizeof deleted) != 0;
+    if (file != noFile)
+        close(file);
+    if (!marked)
+        DeleteFileW(path.c_str());
 }
 
 void remove(const fs::path& path) { DeleteFileW(path.c_str()); }

@@ -106,7 +106,7 @@ void tarnuPlugin::onLoad()
     writeSettingsFile();
 }
 
-void tarnuPlugin::onUnload() {}
+void tarnuPlugin::onUnload() { lastStatsWrite(); }
 
 void tarnuPlugin::after(float seconds, Member member)
 {

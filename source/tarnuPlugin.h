@@ -1,8 +1,10 @@
 // The plugin object: every figure of the session and the members that keep them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "lifetime.h"
 #include "overlay.h"
@@ -74,8 +76,11 @@ private:
     void after(float seconds, void (tarnuPlugin::*member)());
     float* ratingField(std::int32_t playlist);
     void refreshTimer();
+    static constexpr std::size_t statsTextSize = 4 * 64;
+    std::string_view statsText(char (&text)[statsTextSize]) const;
     FileWrite putStatsFile();
     void retryStatsFile();
+    void lastStatsWrite();
     void scheduleStatsRetry();
     void statsCaughtUp();
 

@@ -2,6 +2,7 @@
 #include "wholeFile.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "systemFile.h"
@@ -25,6 +26,8 @@ public:
     Native get() const { return native_; }
     // False when the system reports an error at closing.
     bool close() { return !isOpen() || systemFile::close(std::exchange(native_, noFile)); }
+    bool endWriting() { return systemFile::endWriting(native_); }
+    Native release() { return std::exchange(native_, noFile); }
 
 private:
     Native native_;
@@ -33,35 +36,69 @@ private:
 // A scratch beside the file: the first of `.NAME.0.tmp`, `.NAME.1.tmp`, ... that the
 // exclusive create can make. Only writes under way, or left by a crash, hold a name.
 constexpr int scratchNames = 64;
-Native createScratch(const fs::path& target, fs::path& scratch)
+// A write takes milliseconds: a scratch this much older was left by a crash.
+constexpr auto leftoverAge = std::chrono::minutes(1);
+
+fs::path scratchName(const fs::path& target, int number)
 {
+    fs::path name = ".";
+    name += target.filename().native();
+    name += ".";
+    name += std::to_string(number);
+    name += ".tmp";
+    return target.parent_path() / name;
+}
+
+// Removes the scratch files that crashes left beside the target; never a younger
+// one, which a write under way in another process may be using.
+void removeLeftovers(const fs::path& target)
+{
+    const auto now = fs::file_time_type::clock::now();
     for (int number = 0; number < scratchNames; ++number) {
-        fs::path name = ".";
-        name += target.filename().native();
-        name += ".";
-        name += std::to_string(number);
-        name += ".tmp";
-        scratch = target.parent_path() / name;
-        const Native file = systemFile::createNew(scratch, target);
-        if (file != noFile || !systemFile::nameTaken())
-            return file;
+        const fs::path name = scratchName(target, number);
+        std::error_code error;
+        if (!fs::is_regular_file(fs::symlink_status(name, error)))
+            continue;
+        const auto written = fs::last_write_time(name, error);
+        if (!error && now - written > leftoverAge)
+            systemFile::remove(name);
     }
+}
+
+// Nothing is looked at while the first name is free; the first taken name clears
+// the leftovers once, and is tried again.
+Native createScratch(const fs::path& target, fs::path& scratch, std::string& reason)
+{
+    bool cleared = false;
+    for (int number = 0; number < scratchNames; ++number) {
+        scratch = scratchName(target, number);
+        const Native file = systemFile::createNew(scratch, target);
+        if (file != noFile)
+            return file;
+        if (!systemFile::nameTaken(scratch)) {
+            reason = systemFile::lastError();
+            return noFile;
+        }
+        if (!cleared) {
+            cleared = true;
+            removeLeftovers(target);
+            --number; // the same name again
+        }
+    }
+    const std::u8string first = scratchName(target, 0).filename().u8string();
+    reason = "every scratch name is taken (" + std::string(first.begin(), first.end()) + " to ." +
+             std::to_string(scratchNames - 1) + ".tmp), none for more than a minute";
     return noFile;
 }
 
-enum class Length { AsWritten, CutToIt };
-
-// Writes, syncs and closes; the system's words for the first failure, or nothing.
-std::string finish(Handle& file, std::string_view bytes, Length length, Durability durability)
+// Writes and syncs; `cut`: ends the file where the bytes end. The system's words for
+// the first failure, or nothing.
+std::string fill(Handle& file, std::string_view bytes, bool cut, Durability durability)
 {
-    std::string reason;
-    if (!systemFile::writeAll(file.get(), bytes) ||
-        (length == Length::CutToIt && !systemFile::cutHere(file.get())) ||
+    if (!systemFile::writeAll(file.get(), bytes) || (cut && !systemFile::cutHere(file.get())) ||
         (durability == Durability::OnDisk && !systemFile::syncToDisk(file.get())))
-        reason = systemFile::lastError();
-    if (!file.close() && reason.empty())
-        reason = systemFile::lastError();
-    return reason;
+        return systemFile::lastError();
+    return {};
 }
 
 } // namespace
@@ -107,16 +144,20 @@ FileWrite replaceWholeFile(const fs::path& path, std::string_view bytes, Durabil
     if (target.kind == Kind::Other)
         return {FileWrite::Outcome::NotRegular, {}};
     fs::path scratchPath;
-    Handle scratch(createScratch(target.path, scratchPath));
+    std::string reason;
+    Handle scratch(createScratch(target.path, scratchPath, reason));
     if (!scratch.isOpen())
-        return {FileWrite::Outcome::NoScratch, systemFile::lastError()};
-    if (std::string reason = finish(scratch, bytes, Length::AsWritten, durability); !reason.empty()) {
-        systemFile::remove(scratchPath);
+        return {FileWrite::Outcome::NoScratch, std::move(reason)};
+    reason = fill(scratch, bytes, false, durability);
+    if (reason.empty() && !scratch.endWriting())
+        reason = systemFile::lastError();
+    if (!reason.empty()) {
+        systemFile::discard(scratch.release(), scratchPath);
         return {FileWrite::Outcome::NotWritten, std::move(reason)};
     }
-    if (!systemFile::move(scratchPath, target.path, durability)) {
-        std::string reason = systemFile::lastError();
-        systemFile::remove(scratchPath);
+    if (!systemFile::move(scratch.get(), scratchPath, target.path, durability)) {
+        reason = systemFile::lastError();
+        systemFile::discard(scratch.release(), scratchPath);
         return {FileWrite::Outcome::NotMoved, std::move(reason)};
     }
     return {FileWrite::Outcome::Written, {}};
@@ -133,7 +174,12 @@ FileWrite overwriteWholeFile(const fs::path& path, std::string_view bytes)
         return {FileWrite::Outcome::NotWritten, systemFile::lastError()};
     if (!systemFile::regularSize(file.get(), size))
         return {FileWrite::Outcome::NotRegular, {}}; // something else took its place since
-    if (std::string reason = finish(file, bytes, Length::CutToIt, Durability::Cached); !reason.empty())
+    // Cut only a file that shrinks: some systems (Wine) show a zero byte at the end
+    // while they cut, even to the same length.
+    std::string reason = fill(file, bytes, bytes.size() < size, Durability::Cached);
+    if (!file.close() && reason.empty())
+        reason = systemFile::lastError();
+    if (!reason.empty())
         return {FileWrite::Outcome::NotWritten, std::move(reason)};
     return {FileWrite::Outcome::Written, {}};
 }

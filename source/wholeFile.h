@@ -43,11 +43,12 @@ struct FileWrite {
 enum class Durability { Cached, OnDisk };
 
 // Replaces the file with the bytes through a scratch file, which is removed after
-// any failure. OnDisk: the scratch reaches the disk before the move, and the move
-// after it.
+// any failure. A scratch that a crash left more than a minute ago is removed when
+// its name is found taken. OnDisk: the scratch reaches the disk before the move,
+// and the move after it.
 FileWrite replaceWholeFile(const std::filesystem::path& path, std::string_view bytes, Durability durability);
 
 // For a file that cannot be replaced: writes the bytes over it from its start, then
-// cuts it to their length. A reader may see the new bytes followed by the stale end
-// of longer old ones, never an empty file. Never blocks on a pipe.
+// cuts it to their length if it was longer. A reader may see the new bytes followed
+// by the stale end of longer old ones, never an empty file. Never blocks on a pipe.
 FileWrite overwriteWholeFile(const std::filesystem::path& path, std::string_view bytes);

@@ -128,16 +128,57 @@ TEST(SettingsPage, MissingPageIsNotCreatedAndOtherFilesAreLeftAlone)
     EXPECT_TRUE(session.host.logLines().empty());
 }
 
-TEST(SettingsPage, DataFolderWithNonAsciiNamesGetsItsPageRewritten)
+TEST(SettingsPage, DataFolderInEveryFormGetsItsPageRewritten)
 {
-    Session session;
-    const auto folder = session.data.path() / std::filesystem::path(u8"Jos\u00e9 \u00fcber \U0001F3C6");
-    const auto page = folder / "plugins" / "settings" / "tarnuplugin.set";
-    support::writeFile(page, "X Position\nY\n");
-    session.host.setDataFolder(support::utf8(folder));
-    session.load();
-    EXPECT_EQ(support::readFile(page), xLine + yLine);
-    EXPECT_TRUE(refreshSent(session));
+    sim::DataFolder base;
+    for (const auto& form : support::folderForms(base.path())) {
+        SCOPED_TRACE(form.name);
+        Session session;
+        const auto page = form.folder / "plugins" / "settings" / "tarnuplugin.set";
+        support::writeFile(page, "X Position\nY\n");
+        session.host.setDataFolder(form.given);
+        session.load();
+        EXPECT_EQ(support::readFile(page), xLine + yLine);
+        EXPECT_TRUE(refreshSent(session));
+        EXPECT_TRUE(session.host.logLines().empty());
+    }
+}
+
+// Scratch copies that crashes left neither block a rewrite nor pile up; one younger
+// than a minute may belong to a load under way elsewhere and stays. With every name
+// held by such a one, the console says so.
+TEST(SettingsPage, LeftoverScratchCopiesAreClearedAndNeverBlockARewrite)
+{
+    using namespace std::chrono_literals;
+    const struct {
+        const char* name;
+        int count;
+        std::chrono::seconds age;
+        std::size_t kept;
+        bool rewritten;
+    } rows[] = {
+        {"64 left an hour ago", 64, 1h, 0, true},
+        {"one younger, in use", 1, 0s, 1, true},
+        {"64 younger, in use", 64, 0s, 64, false},
+    };
+    const std::string page = "X Position\nY\n";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Session session;
+        support::writeFile(session.pagePath(), page);
+        support::leaveScratches(session.pagePath(), row.count, row.age);
+        session.load();
+        EXPECT_EQ(support::readFile(session.pagePath()), row.rewritten ? xLine + yLine : page);
+        EXPECT_EQ(refreshSent(session), row.rewritten);
+        EXPECT_EQ(support::scratchesIn(session.pagePath().parent_path()).size(), row.kept);
+        if (row.rewritten)
+            EXPECT_TRUE(session.host.logLines().empty());
+        else
+            EXPECT_EQ(
+                session.host.logLines(),
+                std::deque<std::string>{"tarnuplugin.set: cannot write: every scratch name is taken "
+                                        "(.tarnuplugin.set.0.tmp to .63.tmp), none for more than a minute"});
+    }
 }
 
 #if defined(_WIN32)

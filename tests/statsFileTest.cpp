@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -21,8 +22,6 @@
 #  include <sys/sysmacros.h>
 #  include <sys/un.h>
 #  include <unistd.h>
-
-#  include <optional>
 
 #  include "support/faults.h"
 #endif
@@ -90,14 +89,112 @@ TEST(StatsFile, MissingFolderWritesNothingUntilItExists)
     EXPECT_EQ(support::readFile(folder / "WinsLossesStats.txt"), statsText("0.000000", 0, 1, 0));
 }
 
-TEST(StatsFile, DataFolderWithNonAsciiNamesGetsItsFile)
+TEST(StatsFile, DataFolderInEveryFormGetsItsFile)
 {
-    Session session;
-    const auto folder = session.data.path() / std::filesystem::path(u8"Jos\u00e9 \u00fcber \U0001F3C6");
-    std::filesystem::create_directories(folder);
-    session.host.setDataFolder(support::utf8(folder));
-    session.load();
-    EXPECT_EQ(support::readFile(folder / "WinsLossesStats.txt"), statsText("0.000000", 0, 0, 0));
+    sim::DataFolder base;
+    for (const auto& form : support::folderForms(base.path())) {
+        SCOPED_TRACE(form.name);
+        Session session;
+        std::filesystem::create_directories(form.folder);
+        session.host.setDataFolder(form.given);
+        session.load();
+        EXPECT_EQ(support::readFile(form.folder / "WinsLossesStats.txt"), statsText("0.000000", 0, 0, 0));
+        EXPECT_TRUE(session.host.logLines().empty());
+    }
+}
+
+// Scratch copies that crashes left neither block a replacement nor pile up; one
+// younger than a minute may belong to a write under way elsewhere and stays.
+TEST(StatsFile, LeftoverScratchCopiesAreClearedAndNeverBlockAReplacement)
+{
+    using namespace std::chrono_literals;
+    const struct {
+        const char* name;
+        int count;
+        std::chrono::seconds age;
+        std::size_t kept;
+        bool replaced; // else written in place
+    } rows[] = {
+        {"64 left an hour ago", 64, 1h, 0, true},
+        {"one younger, in use", 1, 0s, 1, true},
+        {"64 younger, in use", 64, 0s, 64, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Session session;
+        support::writeFile(session.statsPath(), "old");
+        const auto before = session.data.path() / "before";
+        std::filesystem::create_hard_link(session.statsPath(), before);
+        support::leaveScratches(session.statsPath(), row.count, row.age);
+        session.load();
+        session.console("add_win");
+        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
+        EXPECT_EQ(support::readFile(before) == "old", row.replaced);
+        EXPECT_EQ(support::scratchesIn(session.data.path()).size(), row.kept);
+        EXPECT_TRUE(session.host.logLines().empty());
+    }
+}
+
+namespace {
+
+// While alive, the stats file cannot be written: on Windows a reader holds it and
+// shares nothing; elsewhere every write fails as on a full device.
+class BlockedStatsFile {
+public:
+    explicit BlockedStatsFile(const Session& session)
+#if defined(_WIN32)
+        : held_(CreateFileW(session.statsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+        EXPECT_NE(held_, INVALID_HANDLE_VALUE);
+    }
+    ~BlockedStatsFile() { CloseHandle(held_); }
+
+private:
+    HANDLE held_;
+#else
+        : failing_(session.data.path(), support::FileCall::Write)
+    {
+    }
+
+private:
+    support::FailingCalls failing_;
+#endif
+};
+
+} // namespace
+
+// No retry runs after unload: the update gets one last try there, and if that
+// fails, the console keeps the figures the file would have held.
+TEST(StatsFile, UnloadGivesAPendingUpdateOneLastTry)
+{
+    for (const bool stillBlocked : {false, true}) {
+        SCOPED_TRACE(stillBlocked ? "still blocked at unload" : "free again at unload");
+        Session session;
+        session.load();
+        std::optional<BlockedStatsFile> blocked(session);
+        session.console("input_mmr -2.5");
+        session.console("update_mmr");
+        session.console("add_win");
+        session.console("add_win");
+        if (!stillBlocked)
+            blocked.reset();
+        session.unload();
+        blocked.reset();
+        const auto said = session.host.logLines();
+        ASSERT_EQ(said.size(), 3u);
+        const std::string cannot = "WinsLossesStats.txt: cannot write: ";
+        ASSERT_TRUE(said[0].starts_with(cannot)) << said[0];
+        const std::string reason = said[0].substr(cannot.size());
+        if (stillBlocked) {
+            EXPECT_EQ(said[2], "WinsLossesStats.txt: behind at unload (cannot write: " + reason +
+                                   "); it would hold MMR : -2.500000, Streak : 2, Wins : 2, Losses : 0");
+            EXPECT_EQ(session.stats(), statsText("0.000000", 0, 0, 0));
+        } else {
+            EXPECT_EQ(said[2], "WinsLossesStats.txt: up to date again");
+            EXPECT_EQ(session.stats(), statsText("-2.500000", 2, 2, 0));
+        }
+    }
 }
 
 #if defined(_WIN32)
@@ -166,6 +263,83 @@ TEST(StatsFile, ReadersHoldingTheFileGetTheFinalFiguresOnceTheyLetGo)
             EXPECT_EQ(count("log: WinsLossesStats.txt: up to date again"), blocked > 0 ? 1 : 0);
         }
     }
+}
+
+// A reader that shares writing keeps the file from being replaced, so every update
+// goes in place; updates that never shrink the file are not cut, and a reader
+// polling it never sees the zero byte that Wine shows at the end of a cut.
+TEST(StatsFile, ReaderPollingInPlaceWritesThatNeverShrinkSeesNoZeroByte)
+{
+    Session session;
+    session.load();
+    const HANDLE held =
+        CreateFileW(session.statsPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::atomic<bool> done{false};
+    int reads = 0, zeros = 0;
+    std::thread reader([&] {
+        const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        for (; !done; ++reads) {
+            const HANDLE file = CreateFileW(session.statsPath().c_str(), GENERIC_READ, shareAll, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            char seen[256];
+            DWORD length = 0;
+            if (ReadFile(file, seen, sizeof seen, &length, nullptr) &&
+                std::string_view(seen, length).find('\0') != std::string_view::npos)
+                ++zeros;
+            CloseHandle(file);
+        }
+    });
+    const int updates = 3000;
+    for (int i = 0; i < updates; ++i)
+        session.console("add_win");
+    done = true;
+    reader.join();
+    CloseHandle(held);
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(zeros, 0) << "of " << reads << " reads";
+    EXPECT_EQ(session.stats(), statsText("0.000000", updates, updates, 0));
+    EXPECT_TRUE(session.host.logLines().empty());
+}
+
+// Programs that open new files as they appear (scanners, indexers) without letting
+// them be deleted: no scratch copy of either file stays behind because one is held.
+TEST(StatsFile, ProgramsHoldingScratchCopiesKeepNoneBehind)
+{
+    Session session;
+    support::writeFile(session.pagePath(), std::string(std::size_t{3800} << 10, 'x') + "\nX Position\nY\n");
+    std::vector<std::filesystem::path> scratches;
+    for (const auto& file : {session.statsPath(), session.pagePath()}) {
+        for (int number = 0; number < 4; ++number)
+            scratches.push_back(file.parent_path() / ("." + support::utf8(file.filename()) + "." +
+                                                      std::to_string(number) + ".tmp"));
+    }
+    std::atomic<bool> done{false};
+    std::thread holder([&] {
+        while (!done) {
+            for (const auto& scratch : scratches) {
+                const HANDLE held =
+                    CreateFileW(scratch.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                if (held != INVALID_HANDLE_VALUE) {
+                    Sleep(20);
+                    CloseHandle(held);
+                }
+            }
+        }
+    });
+    for (int load = 0; load < 5; ++load) {
+        session.load();
+        for (int i = 0; i < 20; ++i)
+            session.console("add_win");
+        session.unload();
+    }
+    done = true;
+    holder.join();
+    EXPECT_EQ(support::scratchesIn(session.data.path()), std::vector<std::string>{});
+    EXPECT_EQ(support::scratchesIn(session.pagePath().parent_path()), std::vector<std::string>{});
+    EXPECT_EQ(session.stats(), statsText("0.000000", 20, 20, 0));
 }
 
 #else
@@ -299,25 +473,40 @@ bool makeSpecial(const std::string& kind, const std::filesystem::path& path)
 } // namespace
 
 // A folder, pipe, socket or device where the file should be, or behind a link
-// there, is never replaced nor opened for writing, nor tried again.
+// there, is never replaced nor opened for writing, nor tried again: whether it is
+// there at an update or comes while a retry is pending.
 TEST(StatsFile, SpecialFileInItsPlaceIsLeftAsItIs)
 {
+    const std::string leftAlone = "WinsLossesStats.txt: left as it is: not a regular file";
     for (const std::string& kind : specialKinds) {
-        SCOPED_TRACE(kind);
-        Session session;
-        const auto special = kind == "link to a pipe" ? session.data.path() / "pipe" : session.statsPath();
-        if (kind == "link to a pipe")
-            std::filesystem::create_symlink(special, session.statsPath());
-        if (!makeSpecial(kind, special)) {
-            ASSERT_EQ(kind, "device") << "only a device may be out of reach";
-            continue;
+        for (const bool duringRetry : {false, true}) {
+            SCOPED_TRACE(kind + (duringRetry ? ", while a retry is pending" : ""));
+            Session session;
+            const auto special =
+                kind == "link to a pipe" ? session.data.path() / "pipe" : session.statsPath();
+            if (duringRetry) {
+                session.load();
+                BlockedStatsFile blocked(session);
+                session.console("add_win");
+            }
+            std::filesystem::remove(session.statsPath());
+            if (kind == "link to a pipe")
+                std::filesystem::create_symlink(special, session.statsPath());
+            if (!makeSpecial(kind, special)) {
+                ASSERT_EQ(kind, "device") << "only a device may be out of reach";
+                continue;
+            }
+            const auto type = std::filesystem::symlink_status(special).type();
+            if (!duringRetry) {
+                session.load(); // returns: a pipe with no reader does not hold it
+                session.console("add_win");
+            }
+            session.host.advance(3.0);
+            EXPECT_EQ(std::filesystem::symlink_status(special).type(), type);
+            const auto said = session.host.logLines();
+            ASSERT_EQ(said.size(), 2u);
+            EXPECT_EQ(said[0].starts_with("WinsLossesStats.txt: cannot write: "), duringRetry) << said[0];
+            EXPECT_EQ(said[1], leftAlone);
         }
-        const auto type = std::filesystem::symlink_status(special).type();
-        session.load(); // returns: a pipe with no reader does not hold it
-        session.console("add_win");
-        session.host.advance(3.0);
-        EXPECT_EQ(std::filesystem::symlink_status(special).type(), type);
-        const std::deque<std::string> said(2, "WinsLossesStats.txt: left as it is: not a regular file");
-        EXPECT_EQ(session.host.logLines(), said);
     }
 }

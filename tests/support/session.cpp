@@ -73,6 +73,45 @@ void Session::playMatch(const std::vector<int>& goals, Quillfort::Place place, i
     host.endMatch();
 }
 
+void leaveScratches(const std::filesystem::path& target, int count, std::chrono::seconds age)
+{
+    const auto written = std::filesystem::file_time_type::clock::now() - age;
+    for (int number = 0; number < count; ++number) {
+        const auto name =
+            target.parent_path() / ("." + utf8(target.filename()) + "." + std::to_string(number) + ".tmp");
+        writeFile(name, "left by a crash");
+        std::filesystem::last_write_time(name, written);
+    }
+}
+
+std::vector<std::string> scratchesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = utf8(entry.path().filename());
+        if (name.starts_with(".") && name.ends_with(".tmp"))
+            names.push_back(name);
+    }
+    return names;
+}
+
+std::vector<FolderForm> folderForms(const std::filesystem::path& base)
+{
+    const std::string separator = utf8(std::filesystem::path("/").make_preferred());
+    const auto beyondAscii = base / std::filesystem::path(u8"Jos\u00e9 \u00fcber \U0001F3C6");
+    std::vector<FolderForm> forms = {
+        {"beyond ASCII", utf8(beyondAscii), beyondAscii},
+        {"trailing separator", utf8(base / "trailing") + separator, base / "trailing"},
+    };
+#if defined(_WIN32)
+    const auto whole = std::filesystem::absolute(base).make_preferred();
+    forms.push_back({"\\\\?\\ form", "\\\\?\\" + utf8(whole / "long"), whole / "long"});
+    forms.push_back(
+        {"\\\\?\\ form, trailing separator", "\\\\?\\" + utf8(whole / "both") + separator, whole / "both"});
+#endif
+    return forms;
+}
+
 std::string statsText(const std::string& change, int streak, int wins, int losses)
 {
     return "MMR : " + change + "\r\nStreak : " + std::to_string(streak) +

@@ -2,6 +2,7 @@
 // plugin module loaded into it.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -51,6 +52,21 @@ public:
     sim::DataFolder data;
     std::unique_ptr<sim::PluginModule> module;
 };
+
+// Scratch copies as crashes leave them beside `target` (`.NAME.0.tmp` and on),
+// last written `age` ago.
+void leaveScratches(const std::filesystem::path& target, int count, std::chrono::seconds age);
+// The names in the folder that look like a scratch copy of any file.
+std::vector<std::string> scratchesIn(const std::filesystem::path& folder);
+
+// A data folder under `base` in one form the host may give it, as UTF-8.
+struct FolderForm {
+    std::string name;
+    std::string given;
+    std::filesystem::path folder;
+};
+// A name beyond ASCII, a trailing separator and, on Windows, the \\?\ form of long paths.
+std::vector<FolderForm> folderForms(const std::filesystem::path& base);
 
 // The expected stats file for the figures.
 std::string statsText(const std::string& change, int streak, int wins, int losses);
