@@ -86,6 +86,8 @@ void HostState::recordLog(const std::string& text)
         log_.pop_front();
     log_.push_back(text);
     ++logged_;
+    if (logListener_)
+        logListener_(text);
 }
 
 ConsoleResult HostState::console(const std::vector<std::string>& words)

@@ -194,7 +194,12 @@ bool GameWrapper::IsInFreeplay() { return host_->game().facts.freeplay; }
 bool GameWrapper::IsInReplay() { return host_->game().facts.replay; }
 bool GameWrapper::IsInCustomTraining() { return host_->game().facts.customTraining; }
 
-ServerWrapper GameWrapper::GetOnlineGame() { return ServerWrapper(host_->game().matchOn ? host_ : nullptr); }
+// The real host has no server to hand out outside an online game.
+ServerWrapper GameWrapper::GetOnlineGame()
+{
+    const auto& game = host_->game();
+    return ServerWrapper(game.matchOn && game.facts.online ? host_ : nullptr);
+}
 
 MMRWrapper GameWrapper::GetMMRWrapper() { return MMRWrapper(host_); }
 

@@ -46,7 +46,8 @@ public:
     void setDataFolderUnits(std::u16string units);
 
     // The game. A match starts 0-0; `endMatch` without a winner gives it to the side ahead.
-    // While a match is on, GetOnlineGame gives its server, whatever the facts say.
+    // GetOnlineGame gives the match's server from its start to the menu, and only while
+    // the game reports an online game; otherwise an empty one that answers plain values.
     void startMatch(GameFacts facts, int playlist = 13, int localTeam = 0);
     void startMatch(Place place, int playlist = 13, int localTeam = 0)
     {
@@ -82,6 +83,11 @@ public:
     // The console keeps the last `logScrollback` lines, as a game console does.
     const std::deque<std::string>& logLines() const { return log_; }
     std::size_t loggedLines() const { return logged_; }
+    // Hears every line as it is logged, also those the scrollback lets go; one listener.
+    void setLogListener(std::function<void(const std::string&)> listener)
+    {
+        logListener_ = std::move(listener);
+    }
     const std::vector<ExecutedCommand>& executedCommands() const { return executed_; }
     // Every registration a plugin made, one line each, in order ("HookEvent NAME", ...).
     const std::vector<std::string>& registrations() const { return registrations_; }
@@ -166,6 +172,7 @@ private:
     std::vector<RatingReport> ratings_;
     std::deque<std::string> log_;
     std::size_t logged_ = 0;
+    std::function<void(const std::string&)> logListener_;
     std::vector<std::string> registrations_;
     std::vector<ExecutedCommand> executed_;
     std::vector<CanvasCall> frame_;

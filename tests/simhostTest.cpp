@@ -51,6 +51,7 @@ TEST(SimHostGame, EachKindOfMatchAnswersItsOwnQueries)
         GameWrapper game(&host);
         host.startMatch(c.place);
         EXPECT_EQ(game.IsInOnlineGame(), c.online);
+        EXPECT_EQ(game.GetOnlineGame().IsNull(), !c.online); // no server offline, as in the game
         EXPECT_EQ(game.GetOnlineGame().IsPlayingPublic(), c.isPublic);
         EXPECT_EQ(game.IsInFreeplay(), c.freeplay);
         EXPECT_EQ(game.IsInCustomTraining(), c.training);
@@ -70,7 +71,9 @@ TEST(SimHostGame, EachFactAnswersOnlyItsOwnQuery)
                                             bool(bits & 16)};
         host.setFacts(facts);
         EXPECT_EQ(game.IsInOnlineGame(), facts.online) << bits;
-        EXPECT_EQ(game.GetOnlineGame().IsPlayingPublic(), facts.playingPublic) << bits;
+        // Outside an online game there is no server to say it is public.
+        EXPECT_EQ(game.GetOnlineGame().IsNull(), !facts.online) << bits;
+        EXPECT_EQ(game.GetOnlineGame().IsPlayingPublic(), facts.online && facts.playingPublic) << bits;
         EXPECT_EQ(game.IsInReplay(), facts.replay) << bits;
         EXPECT_EQ(game.IsInFreeplay(), facts.freeplay) << bits;
         EXPECT_EQ(game.IsInCustomTraining(), facts.customTraining) << bits;
@@ -148,16 +151,20 @@ TEST(SimHostConsole, RunsCommandsWithTheirWordsAndRefusesUnknownNames)
     EXPECT_EQ(unknown.message, "unknown command or variable 'nothing'");
 }
 
-TEST(SimHostConsole, KeepsTheLastThousandLogLinesAndCountsThemAll)
+TEST(SimHostConsole, KeepsTheLastThousandLogLinesAndCountsAndHandsOnThemAll)
 {
     sim::Host host;
     CVarManagerWrapper console(&host);
+    std::vector<std::string> heard;
+    host.setLogListener([&](const std::string& line) { heard.push_back(line); });
     for (int i = 0; i < 1500; ++i)
         console.log(std::to_string(i));
     EXPECT_EQ(host.loggedLines(), 1500u);
     EXPECT_EQ(host.logLines().size(), Quillfort::logScrollback);
     EXPECT_EQ(host.logLines().front(), "500");
     EXPECT_EQ(host.logLines().back(), "1499");
+    ASSERT_EQ(heard.size(), 1500u);
+    EXPECT_EQ(heard.front(), "0");
 }
 
 TEST(SimHostClock, TimersRunInDueOrderEachAtItsOwnTime)

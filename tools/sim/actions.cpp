@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "picture.h"
+#include "preflight.h"
 #include "runner.h"
 #include "text.h"
 
@@ -61,10 +62,13 @@ Outcome Runner::unload(const Statement& s)
     return Outcome::Done;
 }
 
+// A line the console refuses is a mistake in the scenario, never passed over.
 Outcome Runner::console(const Statement& s)
 {
     const Quillfort::ConsoleResult result = host_->console(s.words);
-    if (!options_.quiet && (!result.ok || options_.interactive) && !result.message.empty())
+    if (!result.ok)
+        return error(s, "the console refuses " + Quillfort::echoed(joined(s.words)) + ": " + result.message);
+    if (options_.interactive && !result.message.empty())
         out_ << "console: " << result.message << "\n";
     return Outcome::Done;
 }
@@ -121,11 +125,8 @@ Outcome Runner::menu(const Statement&)
 
 Outcome Runner::wait(const Statement& s)
 {
-    if (!host_->advance(s.number)) {
-        const auto limit =
-            static_cast<std::int64_t>(double(Quillfort::clockLimit) / Quillfort::ticksPerSecond);
-        return error(s, "the game clock would pass its end, " + std::to_string(limit) + " seconds");
-    }
+    if (!host_->advance(s.number))
+        return error(s, clockEnd());
     if (options_.interactive)
         out_ << "clock: " << host_->now() << " s\n";
     return Outcome::Done;
@@ -151,6 +152,7 @@ Outcome Runner::frame(const Statement& s)
     if (s.words.empty())
         return Outcome::Done;
     const std::filesystem::path png = options_.pictures / utf8Path(s.words[0]);
+    // The path and the size were checked before the scenario ran.
     if (const std::string failure = renderPicture(calls, width_, height_, background_, png); !failure.empty())
         return error(s, failure);
     if (!options_.quiet)
@@ -158,11 +160,14 @@ Outcome Runner::frame(const Statement& s)
     return Outcome::Done;
 }
 
+// Read once here: the file was checked before the scenario ran, but may have gone since.
 Outcome Runner::background(const Statement& s)
 {
-    if (!picturesAvailable())
-        return error(s, "this quillfort-sim was built without pictures");
-    background_ = utf8Path(s.words[0]);
+    Background background = readBackground(utf8Path(s.words[0]));
+    if (!background.problem.empty())
+        return error(s, "cannot read background picture " + Quillfort::echoed(s.words[0]) + ": " +
+                            background.problem);
+    background_ = std::move(background.png);
     return Outcome::Done;
 }
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <map>
 
 namespace qsim::arguments {
@@ -83,6 +84,12 @@ std::string rating(Statement& s)
         return "playlist must be a whole number, not " + echoed(s.words[0]);
     if (!value)
         return "rating must be a number, nan, inf or -inf, not " + echoed(s.words[1]);
+    // The game reports a float: a value it cannot hold would silently become another.
+    if (std::isfinite(*value) && std::fabs(*value) > std::numeric_limits<float>::max())
+        return "rating " + echoed(s.words[1]) + " does not fit the game's float (at most 3.4e38)";
+    if (*value != 0.0 && static_cast<float>(*value) == 0.0f)
+        return "rating " + echoed(s.words[1]) +
+               " rounds to 0, which the game reports for an unknown rating: write 0 for that";
     s.first = *playlist;
     s.number = *value;
     return "";
@@ -151,7 +158,7 @@ std::string wait(Statement& s)
 std::string pause(Statement& s)
 {
     const auto seconds = real(s.words[0]);
-    if (!seconds || *seconds < 0 || *seconds > maxPause)
+    if (!seconds || !(*seconds >= 0 && *seconds <= maxPause))
         return "seconds of real time must be a number from 0 to 3600, not " + echoed(s.words[0]);
     s.number = *seconds;
     return "";

@@ -55,25 +55,17 @@ Outcome Runner::expectNoFile(const Statement& s)
 // Searches on from the line after the last one it found.
 Outcome Runner::expectLog(const Statement& s)
 {
-    const auto& log = host_->logLines();
-    const std::size_t first = host_->loggedLines() - log.size();
-    logCursor_ = std::max(logCursor_, first);
-    for (std::size_t i = logCursor_; i < host_->loggedLines(); ++i) {
-        if (log[i - first] == s.words[0]) {
-            logCursor_ = i + 1;
-            return expect(s, true, "", "");
-        }
-    }
-    const std::string next =
-        logCursor_ < host_->loggedLines() ? Quillfort::quoted(log[logCursor_ - first]) : "nothing";
-    return expect(s, false, "log line " + Quillfort::quoted(s.words[0]),
-                  "no such line after the last match (next: " + next + ")");
+    if (log_.findNext(s.words[0]))
+        return expect(s, true, "", "");
+    const std::string* next = log_.atCursor();
+    return expect(
+        s, false, "log line " + Quillfort::quoted(s.words[0]),
+        "no such line after the last match (next: " + (next ? Quillfort::quoted(*next) : "nothing") + ")");
 }
 
 Outcome Runner::expectNoLog(const Statement& s)
 {
-    return expect(s, !everLogged_.contains(s.words[0]), "no log line " + Quillfort::quoted(s.words[0]),
-                  "that line");
+    return expect(s, !log_.ever(s.words[0]), "no log line " + Quillfort::quoted(s.words[0]), "that line");
 }
 
 bool Runner::commandSent(const std::string& command) const

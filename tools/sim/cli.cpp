@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "plugin.h"
+#include "preflight.h"
 #include "runner.h"
 #include "text.h"
 
@@ -13,18 +14,28 @@ namespace {
 int interactive(const Options& options, Lines& in, std::ostream& out)
 {
     Runner runner(options, "<stdin>", out);
+    Preflight preflight(options);
     bool failedToRun = false;
     std::string line;
-    for (std::uint64_t number = 1; out << "qsim> " << std::flush, in.next(line); ++number) {
+    std::uint64_t number = 1;
+    for (; out << "qsim> " << std::flush, in.next(line); ++number) {
         ParsedLine parsed = parseLine(line, number);
+        if (parsed.error.empty() && parsed.statement)
+            parsed.error = preflight.check(*parsed.statement);
         if (!parsed.error.empty()) {
             out << "<stdin>:" << number << ": error: " << parsed.error << "\n";
             failedToRun = true;
         } else if (parsed.statement && runner.run(*parsed.statement) == Outcome::Error) {
             failedToRun = true;
+        } else if (parsed.statement) {
+            preflight.passed(*parsed.statement);
         }
     }
     out << "\n";
+    if (in.lineTooLong()) {
+        out << "<stdin>:" << number << ": error: " << in.error() << "\n";
+        return 2;
+    }
     if (!in.error().empty()) {
         out << "<stdin>: error: cannot read: " << in.error() << "\n";
         return 2;

@@ -61,14 +61,21 @@ Lines::~Lines()
 bool Lines::next(std::string& line)
 {
     line.clear();
+    if (tooLong_)
+        return false;
     for (;;) {
         const std::size_t end = unread_.find('\n');
+        const std::size_t taken = std::min(end, unread_.size());
+        if (line.size() + taken > lineLimit) {
+            tooLong_ = true;
+            error_ = "the line is longer than 1 MiB";
+            return false;
+        }
+        line.append(unread_.substr(0, taken));
         if (end != std::string_view::npos) {
-            line.append(unread_.substr(0, end));
             unread_.remove_prefix(end + 1);
             return true;
         }
-        line.append(unread_);
         unread_ = {};
         if (!fill())
             return error_.empty() && !line.empty(); // a last line without a line feed

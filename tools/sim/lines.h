@@ -23,8 +23,14 @@ public:
 
     // The next line, without its line feed; false at the end or after an error.
     bool next(std::string& line);
-    // The system's words for a failed open or read; empty while all is well.
+    // The system's words for a failed open or read, or that a line passed
+    // `lineLimit`; empty while all is well.
     const std::string& error() const { return error_; }
+    // True when the error is a line that passed the limit, which is not read further.
+    bool lineTooLong() const { return tooLong_; }
+
+    // No scenario line comes near this; a longer one is an error, not a memory hog.
+    static constexpr std::size_t lineLimit = std::size_t{1} << 20;
 
 private:
     Lines(int descriptor, bool owned, std::string_view text, std::string error);
@@ -33,6 +39,7 @@ private:
     int descriptor_ = -1;
     bool owned_ = false;
     bool end_ = false;
+    bool tooLong_ = false;
     std::string buffer_;
     std::string_view unread_;
     std::string error_;

@@ -1,5 +1,9 @@
 #include "picture.h"
 
+#include <algorithm>
+
+#include "wholeFile.h"
+
 #if defined(QSIM_HAVE_CAIRO)
 #  include <cairo.h>
 
@@ -7,6 +11,56 @@
 #endif
 
 namespace qsim {
+namespace {
+
+// Cairo's own bound for a side, and a bound on the whole that keeps a picture
+// within a gigabyte of memory.
+constexpr int largestSide = 32767;
+constexpr long long largestArea = 1LL << 28;
+// Far above any screenshot.
+constexpr std::size_t backgroundLimit = std::size_t{64} << 20;
+
+bool isPng(const std::string& bytes) { return bytes.starts_with("\x89PNG\r\n\x1a\n"); }
+
+// Whether the PNG decodes; what is wrong otherwise.
+std::string decodes(const std::string& png);
+
+} // namespace
+
+std::string pictureSizeProblem(int width, int height)
+{
+    if (width <= largestSide && height <= largestSide &&
+        static_cast<long long>(width) * height <= largestArea)
+        return "";
+    return "a picture cannot be " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels (at most 32767 a side and 268435456 in all): set a smaller desktop";
+}
+
+std::string picturePathProblem(const std::filesystem::path& png)
+{
+    const auto name = png.filename();
+    if (name.empty() || name == "." || name == "..")
+        return "names no file";
+    std::error_code ignored;
+    return std::filesystem::is_directory(png, ignored) ? "names a folder" : "";
+}
+
+Background readBackground(const std::filesystem::path& path)
+{
+    FileRead read = readWholeFile(path, backgroundLimit);
+    switch (read.outcome) {
+    case FileRead::Outcome::Read: break;
+    case FileRead::Outcome::Missing: return {{}, "no such file"};
+    case FileRead::Outcome::NotRegular: return {{}, "not a regular file (a folder, a pipe or a device)"};
+    case FileRead::Outcome::TooLarge: return {{}, "larger than 64 MiB"};
+    case FileRead::Outcome::Failed: return {{}, read.reason};
+    }
+    if (!isPng(read.bytes))
+        return {{}, "not a PNG picture"};
+    if (std::string problem = decodes(read.bytes); !problem.empty())
+        return {{}, std::move(problem)};
+    return {std::move(read.bytes), {}};
+}
 
 #if defined(QSIM_HAVE_CAIRO)
 namespace {
@@ -16,6 +70,20 @@ using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
 
 // The host's font at text scale 1: a line fits the 16-pixel line step.
 constexpr double fontSize = 10.0;
+
+Surface surfaceOf(const std::string& png)
+{
+    std::string_view unread = png;
+    const auto read = [](void* closure, unsigned char* data, unsigned int length) {
+        auto& rest = *static_cast<std::string_view*>(closure);
+        if (rest.size() < length)
+            return CAIRO_STATUS_READ_ERROR;
+        std::copy_n(rest.data(), length, data);
+        rest.remove_prefix(length);
+        return CAIRO_STATUS_SUCCESS;
+    };
+    return Surface(cairo_image_surface_create_from_png_stream(read, &unread), cairo_surface_destroy);
+}
 
 void paintBackground(cairo_t* cairo, cairo_surface_t* picture, int width, int height)
 {
@@ -70,20 +138,23 @@ void replay(cairo_t* cairo, std::span<const Quillfort::CanvasCall> calls)
     }
 }
 
+std::string decodes(const std::string& png)
+{
+    const Surface picture = surfaceOf(png);
+    const cairo_status_t status = cairo_surface_status(picture.get());
+    return status == CAIRO_STATUS_SUCCESS ? "" : cairo_status_to_string(status);
+}
+
 } // namespace
 
 bool picturesAvailable() { return true; }
 
 std::string renderPicture(std::span<const Quillfort::CanvasCall> calls, int width, int height,
-                          const std::filesystem::path& background, const std::filesystem::path& png)
+                          const std::string& background, const std::filesystem::path& png)
 {
     Surface picture(nullptr, cairo_surface_destroy);
-    if (!background.empty()) {
-        picture.reset(cairo_image_surface_create_from_png(background.string().c_str()));
-        if (cairo_surface_status(picture.get()) != CAIRO_STATUS_SUCCESS)
-            return "cannot read background picture '" + background.string() +
-                   "': " + cairo_status_to_string(cairo_surface_status(picture.get()));
-    }
+    if (!background.empty())
+        picture = surfaceOf(background);
     Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height), cairo_surface_destroy);
     Context cairo(cairo_create(surface.get()), cairo_destroy);
     paintBackground(cairo.get(), picture.get(), width, height);
@@ -100,9 +171,13 @@ std::string renderPicture(std::span<const Quillfort::CanvasCall> calls, int widt
 
 #else
 
+namespace {
+std::string decodes(const std::string&) { return "this quillfort-sim was built without pictures"; }
+} // namespace
+
 bool picturesAvailable() { return false; }
 
-std::string renderPicture(std::span<const Quillfort::CanvasCall>, int, int, const std::filesystem::path&,
+std::string renderPicture(std::span<const Quillfort::CanvasCall>, int, int, const std::string&,
                           const std::filesystem::path& png)
 {
     return "cannot write picture '" + png.string() + "': this quillfort-sim was built without pictures";

@@ -12,9 +12,22 @@ namespace qsim {
 // False in a build without Cairo (the Windows cross-build).
 bool picturesAvailable();
 
-// Draws the calls over the background picture (scaled to the desktop) or a
+// What keeps a picture of a desktop this size from being made, or "".
+std::string pictureSizeProblem(int width, int height);
+// What keeps the path from naming a picture file (no file name, a folder), or "".
+std::string picturePathProblem(const std::filesystem::path& png);
+
+// A background picture: the bytes of a bounded regular PNG file that decodes, or
+// what is wrong with the file. Never opens a pipe or a device for reading.
+struct Background {
+    std::string png;
+    std::string problem;
+};
+Background readBackground(const std::filesystem::path& path);
+
+// Draws the calls over the background (a PNG's bytes, scaled to the desktop) or a
 // neutral one, and writes a PNG. Returns what went wrong, or an empty text.
 std::string renderPicture(std::span<const Quillfort::CanvasCall> calls, int width, int height,
-                          const std::filesystem::path& background, const std::filesystem::path& png);
+                          const std::string& background, const std::filesystem::path& png);
 
 } // namespace qsim

@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include "plugin.h"
+#include "preflight.h"
 #include "text.h"
 
 namespace qsim {
@@ -18,6 +19,7 @@ Runner::Runner(const Options& options, std::string name, std::ostream& out)
     const std::u8string folder = data_->path().u8string();
     host_->setDataFolder(std::string(folder.begin(), folder.end()));
     host_->setDesktop(width_, height_);
+    host_->setLogListener([this](const std::string& line) { log_.add(line); });
 }
 
 Runner::~Runner()
@@ -62,14 +64,10 @@ Outcome Runner::run(const Statement& statement)
 // Prints what the plugin logged and sent since the last statement.
 void Runner::printNews()
 {
-    const auto& log = host_->logLines();
-    const std::size_t first = host_->loggedLines() - log.size();
     const auto& commands = host_->executedCommands();
-    for (logShown_ = std::max(logShown_, first); logShown_ < host_->loggedLines(); ++logShown_) {
-        const std::string& line = log[logShown_ - first];
-        everLogged_.insert(line);
+    for (const std::string* line : log_.news()) {
         if (!options_.quiet)
-            out_ << "log: " << line << "\n";
+            out_ << "log: " << *line << "\n";
     }
     for (; commandsShown_ < commands.size(); ++commandsShown_) {
         if (!options_.quiet)
@@ -94,23 +92,36 @@ void Runner::printSummary()
 int runScript(const Options& options, const std::string& name, Lines& source, std::ostream& out)
 {
     Scenario scenario(source);
-    const auto fail = [&] {
-        out << name;
-        if (scenario.errorLine() > 0)
-            out << ":" << scenario.errorLine();
-        out << ": error: " << scenario.error() << "\n";
-        return 2;
+    std::uint64_t errorLine = scenario.errorLine();
+    std::string error = scenario.error();
+    Preflight preflight(options);
+    const auto check = [&](const Statement& statement) {
+        error = preflight.check(statement);
+        errorLine = statement.line;
+        preflight.passed(statement);
+        return error.empty();
     };
-    if (!scenario.error().empty())
-        return fail();
+    if (error.empty() && !scenario.play(check)) {
+        errorLine = 0;
+        error = scenario.error();
+    }
+    if (!error.empty()) {
+        out << name;
+        if (errorLine > 0)
+            out << ":" << errorLine;
+        out << ": error: " << error << "\n";
+        return 2;
+    }
     Runner runner(options, name, out);
     bool stopped = false;
     const bool played = scenario.play([&](const Statement& statement) {
         stopped = runner.run(statement) == Outcome::Error;
         return !stopped;
     });
-    if (!played)
-        return fail();
+    if (!played) {
+        out << name << ": error: " << scenario.error() << "\n";
+        return 2;
+    }
     if (stopped)
         return 2;
     runner.printSummary();

@@ -6,14 +6,20 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <unordered_set>
 
 #include "dataFolder.h"
 #include "host.h"
 #include "loader.h"
+#include "logRecord.h"
 #include "scenario.h"
 
 namespace qsim {
+
+// The desktop a session has until a `desktop` statement sets another.
+struct Desktop {
+    int width, height;
+};
+inline constexpr Desktop defaultDesktop{1920, 1080};
 
 struct Options {
     std::filesystem::path plugin;              // the module to load
@@ -80,17 +86,17 @@ private:
     std::unique_ptr<sim::Host> host_;
     std::unique_ptr<sim::DataFolder> data_;
     std::unique_ptr<sim::PluginModule> module_;
-    std::filesystem::path background_;
-    int width_ = 1920, height_ = 1080;
-    // Log positions count every line ever logged; the host keeps only its scrollback.
-    std::size_t logShown_ = 0, commandsShown_ = 0, logCursor_ = 0;
-    std::unordered_set<std::string> everLogged_;
+    std::string background_; // the PNG's bytes
+    int width_ = defaultDesktop.width, height_ = defaultDesktop.height;
+    LogRecord log_;
+    std::size_t commandsShown_ = 0;
     std::string statsShown_;
     int statements_ = 0, expectations_ = 0, failures_ = 0;
 };
 
 // Checks the whole scenario, then plays it; a fresh data folder for it unless the
-// options give one. Returns 0, 1 (an expectation failed) or 2 (an error).
+// options give one, removed afterwards. Returns 0, 1 (an expectation failed) or 2
+// (an error: found before any of it ran, or at a line only play can find).
 int runScript(const Options& options, const std::string& name, Lines& scenario, std::ostream& out);
 
 } // namespace qsim

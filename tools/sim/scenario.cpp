@@ -76,6 +76,8 @@ std::optional<std::string> splitWords(std::string_view line, std::vector<std::st
 
 ParsedLine parseLine(std::string_view line, std::uint64_t number)
 {
+    if (const auto nul = line.find('\0'); nul != std::string_view::npos)
+        return {std::nullopt, "a NUL byte at column " + std::to_string(nul + 1) + ": a scenario is text"};
     const auto first = line.find_first_not_of(" \t\r");
     if (first == std::string_view::npos || line[first] == '#')
         return {};
@@ -118,7 +120,8 @@ void Scenario::keep(Lines& source)
 {
     std::ofstream copy(spool_, std::ios::binary);
     std::string line;
-    for (std::uint64_t number = 1; source.next(line); ++number) {
+    std::uint64_t number = 1;
+    for (; source.next(line); ++number) {
         if (ParsedLine parsed = parseLine(line, number); !parsed.error.empty()) {
             errorLine_ = number;
             error_ = std::move(parsed.error);
@@ -126,9 +129,12 @@ void Scenario::keep(Lines& source)
         }
         copy << line << '\n';
     }
-    if (!source.error().empty())
+    if (source.lineTooLong()) {
+        errorLine_ = number;
+        error_ = source.error();
+    } else if (!source.error().empty()) {
         error_ = "cannot read: " + source.error();
-    else if (!copy.flush())
+    } else if (!copy.flush())
         error_ = "cannot keep a copy of the scenario in " + spool_.string();
 }
 
