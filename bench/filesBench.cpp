@@ -29,7 +29,7 @@ BENCHMARK(BM_StatsFile_Write);
 // moved over the old one.
 void BM_StatsFile_WriteFloor(benchmark::State& state)
 {
-    sim::DataFolder data;
+    qsim::DataFolder data;
     const std::string path = (data.path() / names::statsFile).string();
     const std::string scratch = path + ".new";
     const std::string bytes = "MMR : -12.500000\r\nStreak : 3\r\nWins : 17\r\nLosses : 9";
@@ -48,7 +48,7 @@ BENCHMARK(BM_StatsFile_WriteFloor);
 void BM_Tracking_CountedMatchEnd(benchmark::State& state)
 {
     bench::Loaded loaded;
-    loaded.host.startMatch(sim::Place::OnlinePublic);
+    loaded.host.startMatch(simhost::Place::OnlinePublic);
     std::int64_t pending = 0;
     for (auto _ : state) {
         loaded.host.kickoff();
@@ -72,7 +72,7 @@ std::string pageOf(std::int64_t lines)
     return page;
 }
 
-std::filesystem::path pageIn(const sim::DataFolder& data)
+std::filesystem::path pageIn(const qsim::DataFolder& data)
 {
     return data.path() / names::settingsFolder / names::settingsPage;
 }
@@ -98,7 +98,7 @@ BENCHMARK(BM_SettingsPage_Load)->Arg(10)->Arg(10'000)->Unit(benchmark::kMicrosec
 // page, with no matching.
 void BM_SettingsPage_LoadFloor(benchmark::State& state)
 {
-    sim::DataFolder data;
+    qsim::DataFolder data;
     const auto page = pageIn(data);
     const auto scratch = page.parent_path() / "scratch.set";
     writePage(page, pageOf(state.range(0)));

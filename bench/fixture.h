@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "conversions.h"
 #include "dataFolder.h"
 #include "host.h"
 #include "tarnuPlugin.h"
@@ -12,16 +13,15 @@ namespace bench {
 struct Loaded {
     Loaded()
     {
-        const std::u8string folder = data.path().u8string();
-        host.setDataFolder(std::string(folder.begin(), folder.end()));
+        host.setDataFolder(files::utf8FromPath(data.path()));
         plugin.cvarManager = host.cvarManager();
         plugin.gameWrapper = host.gameWrapper();
         plugin.onLoad();
     }
     void console(std::vector<std::string> words) { host.console(words); }
 
-    sim::Host host;
-    sim::DataFolder data;
+    simhost::Host host;
+    qsim::DataFolder data;
     tarnuPlugin plugin;
 };
 

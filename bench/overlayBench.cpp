@@ -1,8 +1,8 @@
 // A drawn frame and a hidden frame, each beside its floor.
 #include <benchmark/benchmark.h>
 
+#include "allocations.h"
 #include "fixture.h"
-#include "support/allocations.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ void BM_Overlay_DrawnFrame(benchmark::State& state)
     loaded.plugin.streak = -3;
     loaded.plugin.ratingChange = -42.5f;
     loaded.host.drawFrame();
-    support::AllocationCounter allocations;
+    measure::AllocationCounter allocations;
     for (auto _ : state)
         loaded.host.drawFrame();
     state.counters["allocations_per_frame"] =
@@ -25,13 +25,14 @@ BENCHMARK(BM_Overlay_DrawnFrame);
 // The same three variable reads and 23 canvas calls, with the texts built beforehand.
 void BM_Overlay_DrawnFrameFloor(benchmark::State& state)
 {
-    sim::Host host;
+    simhost::Host host;
     CVarManagerWrapper console(&host);
     console.registerCvar("posx", "19");
     console.registerCvar("posy", "702");
     console.registerCvar("scale", "1");
-    const std::string texts[7] = {"MMR : -43",      "Streak : -3", "Wins : 1234",  "Losses : 987",
-                                  "          v1.4", "     Plugin", "     by tarnu"};
+    const std::string texts[7] = {
+        "MMR : -43",   "Streak : -3",  "Wins : 1234", "Losses : 987", "          v" TARNU_VERSION,
+        "     Plugin", "     by tarnu"};
     const std::uint8_t colours[6][4] = {{255, 255, 0, 255}, {0, 191, 255, 255},   {0, 255, 0, 255},
                                         {204, 0, 0, 255},   {180, 180, 180, 150}, {255, 255, 255, 255}};
     host.gameWrapper()->RegisterDrawable([&](CanvasWrapper canvas) {
@@ -65,7 +66,7 @@ BENCHMARK(BM_Overlay_HiddenFrame);
 
 void BM_Overlay_HiddenFrameFloor(benchmark::State& state)
 {
-    sim::Host host;
+    simhost::Host host;
     host.gameWrapper()->RegisterDrawable([](CanvasWrapper canvas) { benchmark::DoNotOptimize(canvas); });
     for (auto _ : state)
         host.drawFrame();

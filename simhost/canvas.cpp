@@ -3,35 +3,7 @@
 
 #include "host.h"
 
-namespace Quillfort {
-
-std::string quoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
-        }
-    }
-    return out + '"';
-}
-
-std::string echoed(std::string_view word)
-{
-    constexpr std::size_t limit = 200;
-    std::string out = "'";
-    if (word.size() <= limit)
-        return out.append(word).append("'");
-    std::size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80)
-        --cut; // a UTF-8 continuation byte: back to the character's start
-    return out.append(word.substr(0, cut)).append("...'");
-}
+namespace simhost {
 
 std::string shortest(float value)
 {
@@ -39,29 +11,13 @@ std::string shortest(float value)
     return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
-std::string describe(const CanvasCall& call)
-{
-    using Kind = CanvasCall::Kind;
-    const std::string pair = shortest(call.x) + " " + shortest(call.y);
-    switch (call.kind) {
-    case Kind::SetPosition: return "SetPosition " + pair;
-    case Kind::FillBox: return "FillBox " + pair;
-    case Kind::DrawString: return "DrawString " + quoted(call.text) + " " + pair;
-    case Kind::SetColor: break;
-    }
-    std::string out = "SetColor";
-    for (std::uint8_t part : call.color)
-        out.append(" ").append(std::to_string(part));
-    return out;
-}
-
-void HostState::addDrawable(std::function<void(CanvasWrapper)> callback)
+void Host::addDrawable(std::function<void(CanvasWrapper)> callback)
 {
     registrations_.push_back("RegisterDrawable");
     drawables_.push_back({owner_, std::move(callback)});
 }
 
-void HostState::drawFrame()
+void Host::drawFrame()
 {
     frameCalls_ = 0;
     for (Drawable& drawable : drawables_) {
@@ -71,8 +27,8 @@ void HostState::drawFrame()
 }
 
 // Records are reused from frame to frame, so a steady frame allocates nothing here.
-void HostState::recordCanvas(CanvasCall::Kind kind, float x, float y, const std::uint8_t* color,
-                             const std::string* text)
+void Host::recordCanvas(CanvasCall::Kind kind, float x, float y, const std::uint8_t* color,
+                        const std::string* text)
 {
     if (frameCalls_ == frame_.size())
         frame_.emplace_back().text.reserve(32);
@@ -88,9 +44,9 @@ void HostState::recordCanvas(CanvasCall::Kind kind, float x, float y, const std:
         call.text.clear();
 }
 
-} // namespace Quillfort
+} // namespace simhost
 
-using Kind = Quillfort::CanvasCall::Kind;
+using Kind = simhost::CanvasCall::Kind;
 
 void CanvasWrapper::SetPosition(Vector2F position)
 {

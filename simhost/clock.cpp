@@ -4,7 +4,7 @@
 
 #include "host.h"
 
-namespace Quillfort {
+namespace simhost {
 
 std::optional<std::int64_t> gameTime(double seconds)
 {
@@ -20,7 +20,7 @@ std::optional<std::int64_t> gameTime(double seconds)
 
 // A delay or start a plugin or test gives: rounded to the tick, before the clock's
 // start counts as its start, and beyond its limit never comes.
-std::int64_t HostState::ticksFrom(double seconds)
+std::int64_t Host::ticksFrom(double seconds)
 {
     if (std::isnan(seconds) || seconds <= 0.0)
         return 0;
@@ -28,14 +28,14 @@ std::int64_t HostState::ticksFrom(double seconds)
     return ticks >= double(clockLimit) ? clockLimit + 1 : static_cast<std::int64_t>(ticks);
 }
 
-void HostState::addTimer(std::function<void(GameWrapper*)> callback, float seconds)
+void Host::addTimer(std::function<void(GameWrapper*)> callback, float seconds)
 {
     const std::int64_t delay = ticksFrom(seconds);
     const std::int64_t due = delay > clockLimit - now_ ? clockLimit + 1 : now_ + delay;
     timers_.push_back({due, ++timerSequence_, owner_, std::move(callback)});
 }
 
-bool HostState::advance(double seconds)
+bool Host::advance(double seconds)
 {
     const std::optional<std::int64_t> ticks = gameTime(seconds);
     if (!ticks || *ticks > clockLimit - now_)
@@ -58,4 +58,4 @@ bool HostState::advance(double seconds)
     return true;
 }
 
-} // namespace Quillfort
+} // namespace simhost

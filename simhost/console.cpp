@@ -6,7 +6,7 @@
 
 #include "host.h"
 
-namespace Quillfort {
+namespace simhost {
 namespace {
 
 // The number a value text starts with; 0 when it starts with none. The getters
@@ -22,13 +22,13 @@ double numberOf(const std::string& text)
 
 } // namespace
 
-ConsoleVariable* HostState::findVariable(std::string_view name)
+ConsoleVariable* Host::findVariable(std::string_view name)
 {
     auto found = variablesByName_.find(name);
     return found == variablesByName_.end() ? nullptr : &found->second;
 }
 
-ConsoleVariable& HostState::registerVariable(ConsoleVariable variable)
+ConsoleVariable& Host::registerVariable(ConsoleVariable variable)
 {
     registrations_.push_back("registerCvar " + variable.name);
     if (ConsoleVariable* existing = findVariable(variable.name))
@@ -41,7 +41,7 @@ ConsoleVariable& HostState::registerVariable(ConsoleVariable variable)
 
 // Values are held within the variable's bounds, as a real console does; a value
 // that reads as no number at all (nan) takes the lower bound.
-void HostState::setVariable(ConsoleVariable& variable, const std::string& text)
+void Host::setVariable(ConsoleVariable& variable, const std::string& text)
 {
     std::string next = text;
     const double number = numberOf(text);
@@ -59,13 +59,13 @@ void HostState::setVariable(ConsoleVariable& variable, const std::string& text)
     }
 }
 
-void HostState::addListener(ConsoleVariable& variable, std::function<void(std::string, CVarWrapper)> callback)
+void Host::addListener(ConsoleVariable& variable, std::function<void(std::string, CVarWrapper)> callback)
 {
     registrations_.push_back("addOnValueChanged " + variable.name);
     variable.listeners.push_back({owner_, std::move(callback)});
 }
 
-void HostState::addNotifier(Notifier notifier)
+void Host::addNotifier(Notifier notifier)
 {
     registrations_.push_back("registerNotifier " + notifier.name);
     notifier.owner = owner_;
@@ -78,9 +78,9 @@ void HostState::addNotifier(Notifier notifier)
     notifiers_.push_back(std::move(notifier));
 }
 
-void HostState::recordExecute(const std::string& command, bool log) { executed_.push_back({command, log}); }
+void Host::recordExecute(const std::string& command, bool log) { executed_.push_back({command, log}); }
 
-void HostState::recordLog(const std::string& text)
+void Host::recordLog(const std::string& text)
 {
     if (log_.size() == logScrollback)
         log_.pop_front();
@@ -90,7 +90,7 @@ void HostState::recordLog(const std::string& text)
         logListener_(text);
 }
 
-ConsoleResult HostState::console(const std::vector<std::string>& words)
+ConsoleResult Host::console(const std::vector<std::string>& words)
 {
     if (words.empty())
         return {false, "empty console line"};
@@ -105,24 +105,24 @@ ConsoleResult HostState::console(const std::vector<std::string>& words)
     }
     ConsoleVariable* variable = findVariable(name);
     if (variable == nullptr)
-        return {false, "unknown command or variable " + echoed(name)};
+        return {false, "unknown command or variable"};
     if (words.size() == 1)
         return {true, name + " = " + variable->value};
     if (words.size() > 2)
-        return {false, "variable " + echoed(name) + " takes one value"};
+        return {false, "a variable takes one value"};
     setVariable(*variable, words[1]);
     return {true, name + " = " + variable->value};
 }
 
-} // namespace Quillfort
+} // namespace simhost
 
-using Quillfort::ConsoleVariable;
+using simhost::ConsoleVariable;
 
 int CVarWrapper::getIntValue()
 {
     if (variable_ == nullptr)
         return 0;
-    double value = std::trunc(Quillfort::numberOf(variable_->value));
+    double value = std::trunc(simhost::numberOf(variable_->value));
     if (std::isnan(value))
         return 0;
     if (value <= std::numeric_limits<int>::min())
@@ -134,7 +134,7 @@ int CVarWrapper::getIntValue()
 
 float CVarWrapper::getFloatValue()
 {
-    return variable_ == nullptr ? 0.0f : static_cast<float>(Quillfort::numberOf(variable_->value));
+    return variable_ == nullptr ? 0.0f : static_cast<float>(simhost::numberOf(variable_->value));
 }
 
 bool CVarWrapper::getBoolValue() { return getIntValue() != 0; }

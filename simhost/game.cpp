@@ -2,49 +2,27 @@
 // object (no online match, no winner yet, a level score) answer plain values.
 #include <algorithm>
 
+#include "conversions.h"
 #include "host.h"
 #include "quillfort/events.h"
 
-namespace Quillfort {
+namespace simhost {
 
-HostState::HostState() = default;
-HostState::~HostState() = default;
+Host::Host() = default;
+Host::~Host() = default;
 
-std::shared_ptr<CVarManagerWrapper> HostState::cvarManager()
+std::shared_ptr<CVarManagerWrapper> Host::cvarManager() { return std::make_shared<CVarManagerWrapper>(this); }
+
+std::shared_ptr<GameWrapper> Host::gameWrapper() { return std::make_shared<GameWrapper>(this); }
+
+void Host::setPlayerId(std::string id) { game_.playerId = std::move(id); }
+
+void Host::setDataFolderUnits(std::u16string units) { game_.dataFolder = std::move(units); }
+
+void Host::setDataFolder(std::string_view utf8)
 {
-    return std::make_shared<CVarManagerWrapper>(this);
-}
-
-std::shared_ptr<GameWrapper> HostState::gameWrapper() { return std::make_shared<GameWrapper>(this); }
-
-void HostState::setPlayerId(std::string id) { game_.playerId = std::move(id); }
-
-void HostState::setDataFolderUnits(std::u16string units) { game_.dataFolder = std::move(units); }
-
-void HostState::setDataFolder(std::string_view utf8)
-{
-    std::u16string units;
-    for (std::size_t i = 0; i < utf8.size();) {
-        auto byte = [&](std::size_t k) { return static_cast<unsigned char>(utf8[k]); };
-        char32_t point = byte(i);
-        std::size_t length = point < 0x80 ? 1 : point < 0xE0 ? 2 : point < 0xF0 ? 3 : 4;
-        if (length > 1 && i + length <= utf8.size()) {
-            point &= 0x3Fu >> (length - 1);
-            for (std::size_t k = 1; k < length; ++k)
-                point = (point << 6) | (byte(i + k) & 0x3F);
-        } else {
-            length = 1;
-        }
-        if (point >= 0x10000) {
-            point -= 0x10000;
-            units += static_cast<char16_t>(0xD800 + (point >> 10));
-            units += static_cast<char16_t>(0xDC00 + (point & 0x3FF));
-        } else {
-            units += static_cast<char16_t>(point);
-        }
-        i += length;
-    }
-    game_.dataFolder = std::move(units);
+    const std::wstring units = files::unitsFromUtf8(utf8);
+    game_.dataFolder.assign(units.begin(), units.end());
 }
 
 GameFacts factsOf(Place place)
@@ -61,21 +39,7 @@ GameFacts factsOf(Place place)
     return {};
 }
 
-bool* factNamed(GameFacts& facts, std::string_view name)
-{
-    const std::pair<std::string_view, bool GameFacts::*> names[] = {
-        {"online", &GameFacts::online},           {"public", &GameFacts::playingPublic},
-        {"replay", &GameFacts::replay},           {"freeplay", &GameFacts::freeplay},
-        {"training", &GameFacts::customTraining},
-    };
-    for (const auto& [factName, fact] : names) {
-        if (factName == name)
-            return &(facts.*fact);
-    }
-    return nullptr;
-}
-
-void HostState::startMatch(GameFacts facts, int playlist, int localTeam)
+void Host::startMatch(GameFacts facts, int playlist, int localTeam)
 {
     game_.facts = facts;
     game_.matchOn = true;
@@ -85,33 +49,33 @@ void HostState::startMatch(GameFacts facts, int playlist, int localTeam)
     game_.winner.reset();
 }
 
-void HostState::kickoff() { fireEvent(Events::firstBallHit); }
+void Host::kickoff() { fireEvent(Quillfort::Events::firstBallHit); }
 
-void HostState::score(int team)
+void Host::score(int team)
 {
     game_.score[team == 0 ? 0 : 1] += 1;
-    fireEvent(Events::playerScored);
+    fireEvent(Quillfort::Events::playerScored);
 }
 
-void HostState::endMatch(std::optional<int> winner)
+void Host::endMatch(std::optional<int> winner)
 {
     if (!winner && game_.score[0] != game_.score[1])
         winner = game_.score[0] > game_.score[1] ? 0 : 1;
     game_.winner = winner;
-    fireEvent(Events::matchEnded);
+    fireEvent(Quillfort::Events::matchEnded);
 }
 
-void HostState::enterMenu()
+void Host::enterMenu()
 {
     game_.facts = factsOf(Place::Menu);
     game_.matchOn = false;
     game_.playlist = 0;
     game_.score[0] = game_.score[1] = 0;
     game_.winner.reset();
-    fireEvent(Events::enteredMenu);
+    fireEvent(Quillfort::Events::enteredMenu);
 }
 
-void HostState::setRating(int playlist, float value, std::optional<double> from)
+void Host::setRating(int playlist, float value, std::optional<double> from)
 {
     const std::int64_t start = std::max(from ? ticksFrom(*from) : now_, now_);
     // The newest report hides older ones of the playlist from its start on.
@@ -123,7 +87,7 @@ void HostState::setRating(int playlist, float value, std::optional<double> from)
     ratings_.push_back({start, playlist, value});
 }
 
-float HostState::ratingFor(const std::string& playerId, int playlist) const
+float Host::ratingFor(const std::string& playerId, int playlist) const
 {
     if (playerId != game_.playerId)
         return 0.0f;
@@ -134,13 +98,13 @@ float HostState::ratingFor(const std::string& playerId, int playlist) const
     return 0.0f;
 }
 
-void HostState::addHook(const std::string& name, std::function<void(std::string)> callback)
+void Host::addHook(const std::string& name, std::function<void(std::string)> callback)
 {
     registrations_.push_back("HookEvent " + name);
     hooks_.push_back({name, owner_, std::move(callback)});
 }
 
-void HostState::fireEvent(std::string_view name)
+void Host::fireEvent(std::string_view name)
 {
     // Hooks added while firing are kept for the next event (deque references stay valid).
     const std::size_t count = hooks_.size();
@@ -153,7 +117,7 @@ void HostState::fireEvent(std::string_view name)
     }
 }
 
-std::vector<std::string> HostState::hookedEvents() const
+std::vector<std::string> Host::hookedEvents() const
 {
     std::vector<std::string> names;
     for (const Hook& hook : hooks_)
@@ -161,7 +125,7 @@ std::vector<std::string> HostState::hookedEvents() const
     return names;
 }
 
-void HostState::dropOwner(int owner)
+void Host::dropOwner(int owner)
 {
     auto owned = [owner](const auto& entry) { return entry.owner == owner; };
     std::erase_if(hooks_, owned);
@@ -172,7 +136,7 @@ void HostState::dropOwner(int owner)
         std::erase_if(variable->listeners, owned);
 }
 
-} // namespace Quillfort
+} // namespace simhost
 
 void GameWrapper::HookEvent(const std::string& eventName, std::function<void(std::string)> callback)
 {

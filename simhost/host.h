@@ -16,9 +16,15 @@
 #include "quillfort/plugin.h"
 #include "records.h"
 
-namespace Quillfort {
+namespace simhost {
 
 inline constexpr std::size_t logScrollback = 1000;
+// What a session has until it says otherwise.
+struct DesktopSize {
+    int width, height;
+};
+inline constexpr DesktopSize defaultDesktop{1920, 1080};
+inline constexpr int defaultPlaylist = 13;
 
 // Game time counts whole microseconds, so waits add up exactly; the clock runs up
 // to 2^53 of them (about 285 years), where a double still holds every one.
@@ -28,12 +34,12 @@ inline constexpr std::int64_t clockLimit = std::int64_t{1} << 53;
 // number from 0 to the clock's limit in whole microseconds.
 PLUGINSDK_API std::optional<std::int64_t> gameTime(double seconds);
 
-class PLUGINSDK_API HostState {
+class PLUGINSDK_API Host {
 public:
-    HostState();
-    ~HostState();
-    HostState(const HostState&) = delete;
-    HostState& operator=(const HostState&) = delete;
+    Host();
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
 
     // The handles a plugin receives; registrations through them belong to the current owner.
     std::shared_ptr<CVarManagerWrapper> cvarManager();
@@ -48,8 +54,8 @@ public:
     // The game. A match starts 0-0; `endMatch` without a winner gives it to the side ahead.
     // GetOnlineGame gives the match's server from its start to the menu, and only while
     // the game reports an online game; otherwise an empty one that answers plain values.
-    void startMatch(GameFacts facts, int playlist = 13, int localTeam = 0);
-    void startMatch(Place place, int playlist = 13, int localTeam = 0)
+    void startMatch(GameFacts facts, int playlist = defaultPlaylist, int localTeam = 0);
+    void startMatch(Place place, int playlist = defaultPlaylist, int localTeam = 0)
     {
         startMatch(factsOf(place), playlist, localTeam);
     }
@@ -99,13 +105,13 @@ public:
     void dropOwner(int owner);
     class OwnerScope {
     public:
-        OwnerScope(HostState& host, int owner) : host_(host), saved_(host.owner_) { host.owner_ = owner; }
+        OwnerScope(Host& host, int owner) : host_(host), saved_(host.owner_) { host.owner_ = owner; }
         ~OwnerScope() { host_.owner_ = saved_; }
         OwnerScope(const OwnerScope&) = delete;
         OwnerScope& operator=(const OwnerScope&) = delete;
 
     private:
-        HostState& host_;
+        Host& host_;
         int saved_;
     };
 
@@ -179,9 +185,4 @@ private:
     std::size_t frameCalls_ = 0;
 };
 
-} // namespace Quillfort
-
-namespace sim {
-using Host = Quillfort::HostState;
-using Quillfort::Place;
-} // namespace sim
+} // namespace simhost

@@ -1,40 +1,10 @@
-// The module loader: dlopen/LoadLibrary, the exports record, create and release.
+// The module loader: the exports record, create and release. Opening the module
+// file is the platform's (loaderPosix.cpp, loaderWindows.cpp).
 #include "loader.h"
 
-#if defined(_WIN32)
-#  include <windows.h>
-#else
-#  include <dlfcn.h>
-#  include <unistd.h>
-#endif
-
 #include <string>
-#include <vector>
 
-namespace sim {
-#if defined(_WIN32)
-Library::Library(const std::filesystem::path& path)
-    : handle_(reinterpret_cast<void*>(LoadLibraryW(std::filesystem::absolute(path).c_str())))
-{
-    if (handle_ == nullptr)
-        throw LoadError("cannot open plugin module '" + path.string() + "': Windows error " +
-                        std::to_string(GetLastError()));
-}
-Library::~Library() { FreeLibrary(static_cast<HMODULE>(handle_)); }
-void* Library::symbol(const char* name) const
-{
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
-}
-#else
-Library::Library(const std::filesystem::path& path)
-    : handle_(dlopen(std::filesystem::absolute(path).c_str(), RTLD_NOW | RTLD_LOCAL))
-{
-    if (handle_ == nullptr)
-        throw LoadError("cannot open plugin module '" + path.string() + "': " + dlerror());
-}
-Library::~Library() { dlclose(handle_); }
-void* Library::symbol(const char* name) const { return dlsym(handle_, name); }
-#endif
+namespace simhost {
 
 PluginModule::PluginModule(Host& host, std::unique_ptr<Library> library)
     : host_(host), library_(std::move(library)), owner_(host.newOwner())
@@ -87,17 +57,4 @@ void PluginModule::unload()
 
 PluginModule::~PluginModule() { unload(); }
 
-std::filesystem::path besideProgram(const std::filesystem::path& name)
-{
-#if defined(_WIN32)
-    std::vector<wchar_t> buffer(32768);
-    DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    std::filesystem::path program(std::wstring(buffer.data(), length));
-#else
-    std::error_code error;
-    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-#endif
-    return program.parent_path() / name;
-}
-
-} // namespace sim
+} // namespace simhost

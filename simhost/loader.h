@@ -7,7 +7,7 @@
 
 #include "host.h"
 
-namespace sim {
+namespace simhost {
 
 class PLUGINSDK_API LoadError : public std::runtime_error {
 public:
@@ -67,4 +67,4 @@ private:
 // The file `name` in the folder of the running program.
 PLUGINSDK_API std::filesystem::path besideProgram(const std::filesystem::path& name);
 
-} // namespace sim
+} // namespace simhost

@@ -1,5 +1,5 @@
-// What the simulated host keeps: console variables and commands, canvas calls,
-// and the text forms the trace and quillfort-sim print them in.
+// What the simulated host keeps: console variables and commands, the game's
+// facts and canvas calls.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,7 @@
 
 #include "quillfort/plugin.h"
 
-namespace Quillfort {
+namespace simhost {
 
 struct ConsoleVariable {
     std::string name, defaultValue, description;
@@ -42,9 +42,6 @@ struct GameFacts {
     bool operator==(const GameFacts&) const = default;
 };
 
-// The fact a scenario names (online, public, replay, freeplay, training), or null.
-PLUGINSDK_API bool* factNamed(GameFacts& facts, std::string_view name);
-
 // Common places, as short names for their facts.
 enum class Place { Menu, OnlinePublic, OnlinePrivate, Offline, Freeplay, CustomTraining, Replay };
 PLUGINSDK_API GameFacts factsOf(Place place);
@@ -56,14 +53,6 @@ struct CanvasCall {
     std::string text;
 };
 
-// One canvas call as a trace line: `SetPosition 110 510`, `SetColor 255 255 0 255`,
-// `FillBox 90 125`, `DrawString "Wins : 3" 1 1`; numbers in their shortest exact form.
-PLUGINSDK_API std::string describe(const CanvasCall& call);
-// Text in double quotes with the escapes \\ \" \r \n \t, as trace lines and scenarios write it.
-PLUGINSDK_API std::string quoted(const std::string& text);
-// A word as a message echoes it: in single quotes, and past 200 bytes cut at a
-// character's start and marked with "...", so a huge word prints a short line.
-PLUGINSDK_API std::string echoed(std::string_view word);
 // The shortest text that reads back as the same float: 110, 62.5, 0.5, -3.
 PLUGINSDK_API std::string shortest(float value);
 
@@ -78,4 +67,4 @@ struct ConsoleResult {
     std::string message;
 };
 
-} // namespace Quillfort
+} // namespace simhost

@@ -1,10 +1,13 @@
 // The plugin's settings page: its position lines follow the desktop size.
 #include "settingsPage.h"
 
+#include "conversions.h"
 #include "names.h"
-#include "paths.h"
 #include "tarnuPlugin.h"
 #include "wholeFile.h"
+
+using files::FileRead;
+using files::FileWrite;
 
 namespace {
 
@@ -54,8 +57,8 @@ void tarnuPlugin::writeSettingsFile()
 {
     const std::string name = names::settingsPage;
     // A page that is a link stays one: the file it points at is read and replaced.
-    const auto pagePath = pathInFolder(dataFolder, std::string(names::settingsFolder) + "/" + name);
-    const FileRead page = readWholeFile(pagePath, pageLimit);
+    const auto pagePath = files::pathInFolder(dataFolder, std::string(names::settingsFolder) + "/" + name);
+    const FileRead page = files::readWholeFile(pagePath, pageLimit);
     switch (page.outcome) {
     case FileRead::Outcome::Read: break;
     case FileRead::Outcome::Missing: return; // the page is never created
@@ -68,7 +71,7 @@ void tarnuPlugin::writeSettingsFile()
     std::string rewritten;
     rewriteSettingsPage(page.bytes, rewritten, screenWidth, screenHeight);
     // Once per load, so the new page reaches the disk before it replaces the old.
-    const FileWrite written = replaceWholeFile(pagePath, rewritten, Durability::OnDisk);
+    const FileWrite written = files::replaceWholeFile(pagePath, rewritten, files::Durability::OnDisk);
     if (!written.written())
         cvarManager->log(name + ": " + written.says());
     // A whole copy that could not replace the page still asks for a reload; an

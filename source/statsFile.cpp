@@ -4,10 +4,12 @@
 #include <string_view>
 #include <type_traits>
 
+#include "conversions.h"
 #include "names.h"
-#include "paths.h"
 #include "tarnuPlugin.h"
 #include "wholeFile.h"
+
+using files::FileWrite;
 
 namespace {
 
@@ -46,10 +48,10 @@ FileWrite tarnuPlugin::putStatsFile()
 {
     char text[statsTextSize];
     const std::string_view bytes = statsText(text);
-    const auto path = pathInFolder(dataFolder, names::statsFile);
-    FileWrite written = replaceWholeFile(path, bytes, Durability::Cached);
+    const auto path = files::pathInFolder(dataFolder, names::statsFile);
+    FileWrite written = files::replaceWholeFile(path, bytes, files::Durability::Cached);
     if (written.outcome == FileWrite::Outcome::NoScratch || written.outcome == FileWrite::Outcome::NotMoved)
-        written = overwriteWholeFile(path, bytes);
+        written = files::overwriteWholeFile(path, bytes);
     return written;
 }
 

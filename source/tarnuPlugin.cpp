@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "conversions.h"
 #include "names.h"
-#include "paths.h"
 #include "quillfort/desktop.h"
 #include "quillfort/events.h"
 
@@ -101,7 +101,7 @@ void tarnuPlugin::onLoad()
     hook(Quillfort::Events::firstBallHit, &tarnuPlugin::onFirstBallHit);
     hook(Quillfort::Events::enteredMenu, &tarnuPlugin::onMenuEntered);
 
-    dataFolder = utf8FromUnits(gameWrapper->GetQuillfortPathW());
+    dataFolder = files::utf8FromUnits(gameWrapper->GetQuillfortPathW());
     writeStatsFile();
     writeSettingsFile();
 }

@@ -78,7 +78,7 @@ private:
     void refreshTimer();
     static constexpr std::size_t statsTextSize = 4 * 64;
     std::string_view statsText(char (&text)[statsTextSize]) const;
-    FileWrite putStatsFile();
+    files::FileWrite putStatsFile();
     void retryStatsFile();
     void lastStatsWrite();
     void scheduleStatsRetry();

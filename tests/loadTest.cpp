@@ -4,6 +4,7 @@
 
 #include "quillfort/events.h"
 #include "support/session.h"
+#include "words.h"
 
 using support::Session;
 
@@ -24,10 +25,10 @@ struct Expected {
     float min, max;
 };
 
-void expectVariable(sim::Host& host, const Expected& expected)
+void expectVariable(simhost::Host& host, const Expected& expected)
 {
     SCOPED_TRACE(expected.name);
-    const Quillfort::ConsoleVariable* variable = host.findVariable(expected.name);
+    const simhost::ConsoleVariable* variable = host.findVariable(expected.name);
     ASSERT_NE(variable, nullptr);
     EXPECT_EQ(variable->defaultValue, expected.value);
     EXPECT_EQ(variable->value, expected.value);
@@ -117,6 +118,7 @@ TEST(LoadSequence, RegistersTheFourCommandsWithPermissionZero)
     const std::pair<const char*, const char*> expected[] = {
         {"reset", "Reset"}, {"add_win", "Add Win"}, {"add_loss", "Add Loss"}, {"update_mmr", "Update MMR"}};
     for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(expected[i].first);
         EXPECT_EQ(notifiers[i].name, expected[i].first);
         EXPECT_EQ(notifiers[i].description, expected[i].second);
         EXPECT_EQ(notifiers[i].permissions, 0);
@@ -163,7 +165,7 @@ TEST(DataFolder, ConvertsUnitsToUtf8)
         {u"x" + std::u16string(1, char16_t(0xDE00)), "x\xed\xb8\x80"},
     };
     for (const auto& [units, bytes] : cases) {
-        SCOPED_TRACE(Quillfort::quoted(bytes));
+        SCOPED_TRACE(qsim::quoted(bytes));
         Session session;
         session.host.setDataFolderUnits(units);
         session.load();

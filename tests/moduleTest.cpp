@@ -15,16 +15,16 @@ using Release = void (*)();
 
 std::filesystem::path besideTests(const char* stem)
 {
-    return sim::besideProgram(std::string(stem) + support::pluginPath().extension().string());
+    return simhost::besideProgram(std::string(stem) + support::pluginPath().extension().string());
 }
 
 // Why the loader refused the module; empty when it loaded it.
 std::string refusal(const std::filesystem::path& module)
 {
-    sim::Host host;
+    simhost::Host host;
     try {
-        sim::PluginModule::load(host, module);
-    } catch (const sim::LoadError& error) {
+        simhost::PluginModule::load(host, module);
+    } catch (const simhost::LoadError& error) {
         return error.what();
     }
     return "";
@@ -34,7 +34,7 @@ std::string refusal(const std::filesystem::path& module)
 
 TEST(ExportsRecord, Has64BytesWithZeroPaddingAndTheDocumentedFields)
 {
-    sim::Library library(support::pluginPath());
+    simhost::Library library(support::pluginPath());
     const auto* record = static_cast<const Quillfort::PluginExports*>(library.symbol("exports"));
     ASSERT_NE(record, nullptr);
     unsigned char bytes[64];
@@ -65,7 +65,7 @@ TEST(ExportsRecord, Has64BytesWithZeroPaddingAndTheDocumentedFields)
 
 TEST(ModuleBoundary, GetPluginTwiceGivesOneObjectAtOneAddress)
 {
-    sim::Library library(support::pluginPath());
+    simhost::Library library(support::pluginPath());
     auto create = reinterpret_cast<Create>(library.symbol("getPlugin"));
     const std::uintptr_t first = create();
     const auto* handle = reinterpret_cast<const Quillfort::PluginHandle*>(first);
@@ -79,7 +79,7 @@ TEST(ModuleBoundary, GetPluginTwiceGivesOneObjectAtOneAddress)
 
 TEST(ModuleBoundary, DeleteMeBeforeGetPluginAndTwiceInARowDoesNothing)
 {
-    sim::Library library(support::pluginPath());
+    simhost::Library library(support::pluginPath());
     auto release = reinterpret_cast<Release>(library.symbol("deleteMe"));
     release();
     auto create = reinterpret_cast<Create>(library.symbol("getPlugin"));

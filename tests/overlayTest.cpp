@@ -4,8 +4,9 @@
 
 #include <limits>
 
-#include "support/allocations.h"
+#include "allocations.h"
 #include "support/session.h"
+#include "words.h"
 
 using support::Session;
 
@@ -15,8 +16,8 @@ std::vector<std::string> frame(Session& session)
 {
     session.host.drawFrame();
     std::vector<std::string> calls;
-    for (const Quillfort::CanvasCall& call : session.host.lastFrame())
-        calls.push_back(Quillfort::describe(call));
+    for (const simhost::CanvasCall& call : session.host.lastFrame())
+        calls.push_back(qsim::describe(call));
     return calls;
 }
 
@@ -186,7 +187,7 @@ TEST(Overlay, DrawnFramesAllocateNothingAfterTheFirst)
     Session session;
     session.load();
     {
-        support::AllocationCounter control;
+        measure::AllocationCounter control;
         session.console("add_win"); // writing the stats file allocates
         ASSERT_GT(control.count(), 0);
     }
@@ -200,7 +201,7 @@ TEST(Overlay, DrawnFramesAllocateNothingAfterTheFirst)
             session.plugin().streak = big;
             session.plugin().ratingChange = -3e9f;
         }
-        support::AllocationCounter counter;
+        measure::AllocationCounter counter;
         for (int i = 0; i < 100; ++i)
             session.host.drawFrame();
         EXPECT_EQ(counter.count(), 0) << (large ? "large figures" : "typical figures");

@@ -130,7 +130,7 @@ TEST(SettingsPage, MissingPageIsNotCreatedAndOtherFilesAreLeftAlone)
 
 TEST(SettingsPage, DataFolderInEveryFormGetsItsPageRewritten)
 {
-    sim::DataFolder base;
+    qsim::DataFolder base;
     for (const auto& form : support::folderForms(base.path())) {
         SCOPED_TRACE(form.name);
         Session session;
@@ -149,29 +149,17 @@ TEST(SettingsPage, DataFolderInEveryFormGetsItsPageRewritten)
 // held by such a one, the console says so.
 TEST(SettingsPage, LeftoverScratchCopiesAreClearedAndNeverBlockARewrite)
 {
-    using namespace std::chrono_literals;
-    const struct {
-        const char* name;
-        int count;
-        std::chrono::seconds age;
-        std::size_t kept;
-        bool rewritten;
-    } rows[] = {
-        {"64 left an hour ago", 64, 1h, 0, true},
-        {"one younger, in use", 1, 0s, 1, true},
-        {"64 younger, in use", 64, 0s, 64, false},
-    };
     const std::string page = "X Position\nY\n";
-    for (const auto& row : rows) {
+    for (const auto& row : support::leftovers) {
         SCOPED_TRACE(row.name);
         Session session;
         support::writeFile(session.pagePath(), page);
         support::leaveScratches(session.pagePath(), row.count, row.age);
         session.load();
-        EXPECT_EQ(support::readFile(session.pagePath()), row.rewritten ? xLine + yLine : page);
-        EXPECT_EQ(refreshSent(session), row.rewritten);
+        EXPECT_EQ(support::readFile(session.pagePath()), row.replaced ? xLine + yLine : page);
+        EXPECT_EQ(refreshSent(session), row.replaced);
         EXPECT_EQ(support::scratchesIn(session.pagePath().parent_path()).size(), row.kept);
-        if (row.rewritten)
+        if (row.replaced)
             EXPECT_TRUE(session.host.logLines().empty());
         else
             EXPECT_EQ(
@@ -263,12 +251,12 @@ TEST_F(SettingsPageFaults, NewPageReachesTheDiskAndKeepsThePermissions)
               perms::owner_read | perms::owner_write);
 }
 
-// A link named like a fixed scratch file beside the page is neither followed nor emptied.
+// A link with the first scratch name beside the page is neither followed nor emptied.
 TEST_F(SettingsPageFaults, LinkBesideThePageIsNeverFollowed)
 {
     const auto outside = session.data.path() / "elsewhere.txt";
     support::writeFile(outside, "keep me");
-    const auto link = session.pagePath().parent_path() / "temp.set";
+    const auto link = session.pagePath().parent_path() / ".tarnuplugin.set.0.tmp";
     std::filesystem::create_symlink(outside, link);
     session.load();
     EXPECT_EQ(support::readFile(outside), "keep me");

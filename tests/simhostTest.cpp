@@ -2,12 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "host.h"
+#include "words.h"
 
-using Quillfort::Place;
+using simhost::Place;
 
 TEST(SimHostGame, MissingObjectsAnswerPlainValues)
 {
-    sim::Host host;
+    simhost::Host host;
     GameWrapper game(&host);
     ServerWrapper server = game.GetOnlineGame();
     EXPECT_TRUE(server.IsNull());
@@ -34,20 +35,21 @@ TEST(SimHostGame, MissingObjectsAnswerPlainValues)
 TEST(SimHostGame, EachKindOfMatchAnswersItsOwnQueries)
 {
     struct Case {
+        const char* name;
         Place place;
         bool online, isPublic, freeplay, training, replay;
     };
     const Case cases[] = {
-        {Place::OnlinePublic, true, true, false, false, false},
-        {Place::OnlinePrivate, true, false, false, false, false},
-        {Place::Offline, false, false, false, false, false},
-        {Place::Freeplay, false, false, true, false, false},
-        {Place::CustomTraining, false, false, false, true, false},
-        {Place::Replay, false, false, false, false, true},
+        {"public", Place::OnlinePublic, true, true, false, false, false},
+        {"private", Place::OnlinePrivate, true, false, false, false, false},
+        {"offline", Place::Offline, false, false, false, false, false},
+        {"freeplay", Place::Freeplay, false, false, true, false, false},
+        {"training", Place::CustomTraining, false, false, false, true, false},
+        {"replay", Place::Replay, false, false, false, false, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("place " + std::to_string(int(c.place)));
-        sim::Host host;
+        SCOPED_TRACE(c.name);
+        simhost::Host host;
         GameWrapper game(&host);
         host.startMatch(c.place);
         EXPECT_EQ(game.IsInOnlineGame(), c.online);
@@ -63,26 +65,31 @@ TEST(SimHostGame, EachKindOfMatchAnswersItsOwnQueries)
 
 TEST(SimHostGame, EachFactAnswersOnlyItsOwnQuery)
 {
-    sim::Host host;
+    simhost::Host host;
     GameWrapper game(&host);
     host.startMatch(Place::Offline);
+    const char* names[] = {"online", "public", "replay", "freeplay", "training"};
     for (unsigned bits = 0; bits < 32; ++bits) {
-        const Quillfort::GameFacts facts = {bool(bits & 1), bool(bits & 2), bool(bits & 4), bool(bits & 8),
-                                            bool(bits & 16)};
+        std::string set;
+        for (unsigned fact = 0; fact < 5; ++fact)
+            set += (bits >> fact & 1) != 0 ? std::string(names[fact]) + " " : "";
+        SCOPED_TRACE(set.empty() ? "no fact" : set);
+        const simhost::GameFacts facts = {bool(bits & 1), bool(bits & 2), bool(bits & 4), bool(bits & 8),
+                                          bool(bits & 16)};
         host.setFacts(facts);
-        EXPECT_EQ(game.IsInOnlineGame(), facts.online) << bits;
+        EXPECT_EQ(game.IsInOnlineGame(), facts.online);
         // Outside an online game there is no server to say it is public.
-        EXPECT_EQ(game.GetOnlineGame().IsNull(), !facts.online) << bits;
-        EXPECT_EQ(game.GetOnlineGame().IsPlayingPublic(), facts.online && facts.playingPublic) << bits;
-        EXPECT_EQ(game.IsInReplay(), facts.replay) << bits;
-        EXPECT_EQ(game.IsInFreeplay(), facts.freeplay) << bits;
-        EXPECT_EQ(game.IsInCustomTraining(), facts.customTraining) << bits;
+        EXPECT_EQ(game.GetOnlineGame().IsNull(), !facts.online);
+        EXPECT_EQ(game.GetOnlineGame().IsPlayingPublic(), facts.online && facts.playingPublic);
+        EXPECT_EQ(game.IsInReplay(), facts.replay);
+        EXPECT_EQ(game.IsInFreeplay(), facts.freeplay);
+        EXPECT_EQ(game.IsInCustomTraining(), facts.customTraining);
     }
 }
 
 TEST(SimHostGame, RatingsAreReportedFromTheirTimeForTheLocalPlayerOnly)
 {
-    sim::Host host;
+    simhost::Host host;
     MMRWrapper ratings(&host);
     const UniqueIDWrapper me("player-0");
     host.setRating(13, 1000.0f);
@@ -100,7 +107,7 @@ TEST(SimHostGame, RatingsAreReportedFromTheirTimeForTheLocalPlayerOnly)
 
 TEST(SimHostConsole, SetsValuesWithinBoundsAndReportsOnlyChanges)
 {
-    sim::Host host;
+    simhost::Host host;
     CVarManagerWrapper console(&host);
     console.registerCvar("size", "2", "Size", true, true, 1.0f, true, 3.0f);
     std::vector<std::string> seen;
@@ -125,7 +132,7 @@ TEST(SimHostConsole, SetsValuesWithinBoundsAndReportsOnlyChanges)
 
 TEST(SimHostConsole, ReadsNumbersFromTheValueText)
 {
-    sim::Host host;
+    simhost::Host host;
     CVarManagerWrapper console(&host);
     CVarWrapper value = console.registerCvar("value", "100.7");
     EXPECT_EQ(value.getIntValue(), 100);
@@ -139,28 +146,28 @@ TEST(SimHostConsole, ReadsNumbersFromTheValueText)
 
 TEST(SimHostConsole, RunsCommandsWithTheirWordsAndRefusesUnknownNames)
 {
-    sim::Host host;
+    simhost::Host host;
     CVarManagerWrapper console(&host);
     std::vector<std::string> received;
     console.registerNotifier(
         "greet", [&](std::vector<std::string> words) { received = words; }, "Greet", 0);
     EXPECT_TRUE(host.console({"greet", "a", "b"}).ok);
     EXPECT_EQ(received, (std::vector<std::string>{"greet", "a", "b"}));
-    const Quillfort::ConsoleResult unknown = host.console({"nothing"});
+    const simhost::ConsoleResult unknown = host.console({"nothing"});
     EXPECT_FALSE(unknown.ok);
-    EXPECT_EQ(unknown.message, "unknown command or variable 'nothing'");
+    EXPECT_EQ(unknown.message, "unknown command or variable");
 }
 
 TEST(SimHostConsole, KeepsTheLastThousandLogLinesAndCountsAndHandsOnThemAll)
 {
-    sim::Host host;
+    simhost::Host host;
     CVarManagerWrapper console(&host);
     std::vector<std::string> heard;
     host.setLogListener([&](const std::string& line) { heard.push_back(line); });
     for (int i = 0; i < 1500; ++i)
         console.log(std::to_string(i));
     EXPECT_EQ(host.loggedLines(), 1500u);
-    EXPECT_EQ(host.logLines().size(), Quillfort::logScrollback);
+    EXPECT_EQ(host.logLines().size(), simhost::logScrollback);
     EXPECT_EQ(host.logLines().front(), "500");
     EXPECT_EQ(host.logLines().back(), "1499");
     ASSERT_EQ(heard.size(), 1500u);
@@ -169,7 +176,7 @@ TEST(SimHostConsole, KeepsTheLastThousandLogLinesAndCountsAndHandsOnThemAll)
 
 TEST(SimHostClock, TimersRunInDueOrderEachAtItsOwnTime)
 {
-    sim::Host host;
+    simhost::Host host;
     GameWrapper game(&host);
     std::vector<std::string> ran;
     auto record = [&](const char* name) {
@@ -192,28 +199,53 @@ TEST(SimHostClock, TimersRunInDueOrderEachAtItsOwnTime)
 
 TEST(SimHostFrames, RecordsEveryCanvasCallOfTheLastFrame)
 {
-    sim::Host host;
+    simhost::Host host;
     GameWrapper game(&host);
     int frames = 0;
     game.RegisterDrawable([&](CanvasWrapper canvas) {
         canvas.SetPosition({1.5f, 2.0f});
         if (++frames == 1)
             canvas.DrawString("a \"quoted\"\ttext", 2.0f, 0.5f);
+        else
+            canvas.FillBox({90.0f, 62.5f});
     });
     host.drawFrame();
     ASSERT_EQ(host.lastFrame().size(), 2u);
-    EXPECT_EQ(Quillfort::describe(host.lastFrame()[1]), "DrawString \"a \\\"quoted\\\"\\ttext\" 2 0.5");
+    EXPECT_EQ(qsim::describe(host.lastFrame()[1]), "DrawString \"a \\\"quoted\\\"\\ttext\" 2 0.5");
     host.drawFrame();
-    ASSERT_EQ(host.lastFrame().size(), 1u);
-    EXPECT_EQ(Quillfort::describe(host.lastFrame()[0]), "SetPosition 1.5 2");
-    CanvasWrapper().FillBox({1.0f, 1.0f}); // a canvas of no frame draws nothing
+    ASSERT_EQ(host.lastFrame().size(), 2u);
+    EXPECT_EQ(qsim::describe(host.lastFrame()[0]), "SetPosition 1.5 2");
+    // The box's size, in the record the text had: nothing of the text stays.
+    const simhost::CanvasCall& box = host.lastFrame()[1];
+    EXPECT_EQ(box.kind, simhost::CanvasCall::Kind::FillBox);
+    EXPECT_EQ(box.x, 90.0f);
+    EXPECT_EQ(box.y, 62.5f);
+    EXPECT_TRUE(box.text.empty());
+    CanvasWrapper().FillBox({1.0f, 1.0f}); // a canvas of no frame draws nothing, and does not crash
+    EXPECT_EQ(host.lastFrame().size(), 2u);
 }
 
+// A malformed byte becomes U+FFFD and never swallows its neighbours, so the plugin
+// is handed the folder it was given, not another one.
 TEST(SimHostData, HandsTheDataFolderOverAsUtf16Units)
 {
-    sim::Host host;
-    host.setDataFolder("C:/Jos\xc3\xa9/\xf0\x9f\x8f\x86");
-    const std::wstring expected = {
-        L'C', L':', L'/', L'J', L'o', L's', wchar_t(0xE9), L'/', wchar_t(0xD83C), wchar_t(0xDFC6)};
-    EXPECT_EQ(GameWrapper(&host).GetQuillfortPathW(), expected);
+    const wchar_t bad = 0xFFFD;
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"C:/Jos\xc3\xa9/\xf0\x9f\x8f\x86",
+         {L'C', L':', L'/', L'J', L'o', L's', wchar_t(0xE9), L'/', wchar_t(0xD83C), wchar_t(0xDFC6)}},
+        {"a\xe9/b", {L'a', bad, L'/', L'b'}},          // a lead byte without its continuation
+        {"a\xf0\x9f/b", {L'a', bad, bad, L'/', L'b'}}, // a sequence cut short
+        {"a\xc0\x80"
+         "b",
+         {L'a', bad, bad, L'b'}}, // an overlong NUL
+        {"a\xf8\x88\x80\x80"
+         "b",
+         {L'a', bad, bad, bad, bad, L'b'}},
+    };
+    for (const auto& [given, expected] : cases) {
+        SCOPED_TRACE(testing::PrintToString(given));
+        simhost::Host host;
+        host.setDataFolder(given);
+        EXPECT_EQ(GameWrapper(&host).GetQuillfortPathW(), expected);
+    }
 }

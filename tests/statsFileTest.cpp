@@ -91,7 +91,7 @@ TEST(StatsFile, MissingFolderWritesNothingUntilItExists)
 
 TEST(StatsFile, DataFolderInEveryFormGetsItsFile)
 {
-    sim::DataFolder base;
+    qsim::DataFolder base;
     for (const auto& form : support::folderForms(base.path())) {
         SCOPED_TRACE(form.name);
         Session session;
@@ -107,19 +107,7 @@ TEST(StatsFile, DataFolderInEveryFormGetsItsFile)
 // younger than a minute may belong to a write under way elsewhere and stays.
 TEST(StatsFile, LeftoverScratchCopiesAreClearedAndNeverBlockAReplacement)
 {
-    using namespace std::chrono_literals;
-    const struct {
-        const char* name;
-        int count;
-        std::chrono::seconds age;
-        std::size_t kept;
-        bool replaced; // else written in place
-    } rows[] = {
-        {"64 left an hour ago", 64, 1h, 0, true},
-        {"one younger, in use", 1, 0s, 1, true},
-        {"64 younger, in use", 64, 0s, 64, false},
-    };
-    for (const auto& row : rows) {
+    for (const auto& row : support::leftovers) { // with none left to make, written in place
         SCOPED_TRACE(row.name);
         Session session;
         support::writeFile(session.statsPath(), "old");
@@ -222,7 +210,7 @@ TEST(StatsFile, ReadersHoldingTheFileGetTheFinalFiguresOnceTheyLetGo)
     for (const auto& reader : readers) {
         for (const int holdMilliseconds : {50, 2000}) {
             SCOPED_TRACE(std::string(reader.name) + ", held " + std::to_string(holdMilliseconds) + " ms");
-            sim::DataFolder data;
+            qsim::DataFolder data;
             const auto stats = data.path() / "WinsLossesStats.txt";
             support::writeFile(stats, "");
             support::writeFile(data.path() / "case.qsim",

@@ -6,8 +6,9 @@
 #include <limits>
 
 #include "support/session.h"
+#include "words.h"
 
-using Quillfort::Place;
+using simhost::Place;
 using support::Session;
 using support::statsText;
 
@@ -94,8 +95,8 @@ TEST(Streak, MatchOpenAcrossResetCountsAsFirstResultOfTheNewSession)
 
 TEST(Eligibility, OnlyPublicOnlineMatchesCount)
 {
-    using Quillfort::GameFacts;
-    const GameFacts publicMatch = Quillfort::factsOf(Place::OnlinePublic);
+    using simhost::GameFacts;
+    const GameFacts publicMatch = simhost::factsOf(Place::OnlinePublic);
     // Each condition alone, the others as in a public match; then the places.
     std::vector<std::pair<std::string, GameFacts>> cases;
     for (const auto& [fact, value] : {std::pair{"online", false},
@@ -104,12 +105,14 @@ TEST(Eligibility, OnlyPublicOnlineMatchesCount)
                                       {"freeplay", true},
                                       {"training", true}}) {
         GameFacts facts = publicMatch;
-        *Quillfort::factNamed(facts, fact) = value;
+        *qsim::factNamed(facts, fact) = value;
         cases.emplace_back(std::string(fact) + (value ? "=1" : "=0"), facts);
     }
-    for (Place place :
-         {Place::OnlinePrivate, Place::Offline, Place::Freeplay, Place::CustomTraining, Place::Replay})
-        cases.emplace_back("place " + std::to_string(int(place)), Quillfort::factsOf(place));
+    for (const auto& [name, place] :
+         {std::pair{"private", Place::OnlinePrivate}, std::pair{"offline", Place::Offline},
+          std::pair{"freeplay", Place::Freeplay}, std::pair{"training", Place::CustomTraining},
+          std::pair{"replay", Place::Replay}})
+        cases.emplace_back(std::string("match ") + name, simhost::factsOf(place));
     for (const auto& [name, facts] : cases) {
         SCOPED_TRACE(name);
         Session session;
@@ -250,14 +253,15 @@ TEST(RatingRefresh, LogsTheIdsAndPlaylistThenTheUniqueId)
 TEST(RatingRefresh, RetriesEveryThreeSecondsUntilTheChangeArrives)
 {
     for (double arrives : {0.5, 2.0, 5.0, 9.0}) {
+        SCOPED_TRACE("the change arrives after " + std::to_string(arrives) + " s");
         Session session;
         session.host.setRating(13, 1000.0f);
         session.load();
         winThenRating(session, 990.0f, arrives);
         session.host.advance(9.9);
-        EXPECT_EQ(session.plugin().ratingChange, arrives < 9.0 ? -10.0f : 0.0f) << arrives;
+        EXPECT_EQ(session.plugin().ratingChange, arrives < 9.0 ? -10.0f : 0.0f);
         session.host.advance(0.1);
-        EXPECT_EQ(session.plugin().ratingChange, -10.0f) << arrives;
+        EXPECT_EQ(session.plugin().ratingChange, -10.0f);
         EXPECT_EQ(session.plugin().ratingRetries, 0);
         EXPECT_EQ(session.host.pendingTimers(), 0u);
     }

@@ -17,7 +17,9 @@
 #  define QUILLFORT_PLUGIN_EXPORT __attribute__((visibility("default")))
 #endif
 
-namespace Quillfort {
-// The host's own state; wrappers are small handles onto it.
-class HostState;
-} // namespace Quillfort
+// The host's own state, which wrappers are small handles onto; the host library
+// defines it (this project's is the simulated host).
+namespace simhost {
+class Host;
+struct ConsoleVariable;
+} // namespace simhost

@@ -22,13 +22,9 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes)
     out << bytes;
 }
 
-std::string utf8(const std::filesystem::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
+std::string utf8(const std::filesystem::path& path) { return files::utf8FromPath(path); }
 
-std::filesystem::path pluginPath() { return sim::besideProgram(TARNU_PLUGIN_FILE); }
+std::filesystem::path pluginPath() { return simhost::besideProgram(TARNU_PLUGIN_FILE); }
 
 std::vector<std::string> words(const std::string& line)
 {
@@ -52,17 +48,17 @@ Session::Session(int width, int height)
     host.setDataFolder(utf8(data.path()));
 }
 
-void Session::load() { module = sim::PluginModule::load(host, pluginPath()); }
+void Session::load() { module = simhost::PluginModule::load(host, pluginPath()); }
 
 tarnuPlugin& Session::plugin() { return *static_cast<tarnuPlugin*>(module->plugin().get()); }
 
 void Session::console(const std::string& line)
 {
-    const Quillfort::ConsoleResult result = host.console(words(line));
+    const simhost::ConsoleResult result = host.console(words(line));
     ASSERT_TRUE(result.ok) << line << ": " << result.message;
 }
 
-void Session::playMatch(const std::vector<int>& goals, Quillfort::Place place, int playlist, int team)
+void Session::playMatch(const std::vector<int>& goals, simhost::Place place, int playlist, int team)
 {
     host.startMatch(place, playlist, team);
     host.kickoff();

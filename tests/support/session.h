@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "conversions.h"
 #include "dataFolder.h"
 #include "host.h"
 #include "loader.h"
@@ -31,7 +32,7 @@ RECT measuredDesktop();
 
 class Session {
 public:
-    explicit Session(int width = 1920, int height = 1080);
+    explicit Session(int width = simhost::defaultDesktop.width, int height = simhost::defaultDesktop.height);
 
     void load();
     void unload() { module.reset(); }
@@ -45,17 +46,32 @@ public:
     }
     std::string stats() const { return readFile(statsPath()); }
     // A whole match: start, kickoff, the goals in order, then the end.
-    void playMatch(const std::vector<int>& goals, Quillfort::Place place = Quillfort::Place::OnlinePublic,
-                   int playlist = 13, int team = 0);
+    void playMatch(const std::vector<int>& goals, simhost::Place place = simhost::Place::OnlinePublic,
+                   int playlist = simhost::defaultPlaylist, int team = 0);
 
-    sim::Host host;
-    sim::DataFolder data;
-    std::unique_ptr<sim::PluginModule> module;
+    simhost::Host host;
+    qsim::DataFolder data;
+    std::unique_ptr<simhost::PluginModule> module;
 };
 
 // Scratch copies as crashes leave them beside `target` (`.NAME.0.tmp` and on),
 // last written `age` ago.
 void leaveScratches(const std::filesystem::path& target, int count, std::chrono::seconds age);
+// Scratch copies beside a file as the tests of both files lay them out: how many,
+// how old, how many a write leaves (those that may be a write's under way), and
+// whether the file is still replaced in one step.
+struct Leftovers {
+    const char* name;
+    int count;
+    std::chrono::seconds age;
+    std::size_t kept;
+    bool replaced;
+};
+inline constexpr Leftovers leftovers[] = {
+    {"64 left an hour ago", 64, std::chrono::hours(1), 0, true},
+    {"one younger, in use", 1, std::chrono::seconds(0), 1, true},
+    {"64 younger, in use", 64, std::chrono::seconds(0), 64, false},
+};
 // The names in the folder that look like a scratch copy of any file.
 std::vector<std::string> scratchesIn(const std::filesystem::path& folder);
 

@@ -4,18 +4,19 @@
 #include <fstream>
 #include <thread>
 
+#include "checkedFiles.h"
+#include "conversions.h"
 #include "picture.h"
 #include "preflight.h"
 #include "runner.h"
-#include "text.h"
+#include "words.h"
 
 namespace qsim {
 
 Outcome Runner::desktop(const Statement& s)
 {
-    width_ = s.first;
-    height_ = s.second;
-    host_->setDesktop(width_, height_);
+    desktop_ = s.desktop;
+    host_->setDesktop(desktop_.width, desktop_.height);
     return Outcome::Done;
 }
 
@@ -47,8 +48,8 @@ Outcome Runner::load(const Statement& s)
     if (module_)
         return error(s, "the plugin is already loaded");
     try {
-        module_ = sim::PluginModule::load(*host_, options_.plugin);
-    } catch (const sim::LoadError& failure) {
+        module_ = simhost::PluginModule::load(*host_, options_.plugin);
+    } catch (const simhost::LoadError& failure) {
         return error(s, failure.what());
     }
     return Outcome::Done;
@@ -65,9 +66,9 @@ Outcome Runner::unload(const Statement& s)
 // A line the console refuses is a mistake in the scenario, never passed over.
 Outcome Runner::console(const Statement& s)
 {
-    const Quillfort::ConsoleResult result = host_->console(s.words);
+    const simhost::ConsoleResult result = host_->console(s.words);
     if (!result.ok)
-        return error(s, "the console refuses " + Quillfort::echoed(joined(s.words)) + ": " + result.message);
+        return error(s, "the console refuses " + echoed(joined(s.words)) + ": " + result.message);
     if (options_.interactive && !result.message.empty())
         out_ << "console: " << result.message << "\n";
     return Outcome::Done;
@@ -75,21 +76,21 @@ Outcome Runner::console(const Statement& s)
 
 Outcome Runner::rating(const Statement& s)
 {
-    host_->setRating(s.first, static_cast<float>(s.number));
+    host_->setRating(s.playlist, static_cast<float>(s.rating));
     return Outcome::Done;
 }
 
 Outcome Runner::match(const Statement& s)
 {
-    host_->startMatch(s.facts, s.first, s.second);
+    host_->startMatch(s.facts, s.playlist, s.team);
     return Outcome::Done;
 }
 
 Outcome Runner::state(const Statement& s)
 {
-    Quillfort::GameFacts facts = host_->game().facts;
+    simhost::GameFacts facts = host_->game().facts;
     for (const auto& [name, value] : s.factChanges)
-        *Quillfort::factNamed(facts, name) = value;
+        *factNamed(facts, name) = value;
     host_->setFacts(facts);
     return Outcome::Done;
 }
@@ -102,7 +103,7 @@ Outcome Runner::kickoff(const Statement&)
 
 Outcome Runner::goal(const Statement& s)
 {
-    host_->score(s.first);
+    host_->score(s.team);
     return Outcome::Done;
 }
 
@@ -125,7 +126,7 @@ Outcome Runner::menu(const Statement&)
 
 Outcome Runner::wait(const Statement& s)
 {
-    if (!host_->advance(s.number))
+    if (!host_->advance(s.seconds))
         return error(s, clockEnd());
     if (options_.interactive)
         out_ << "clock: " << host_->now() << " s\n";
@@ -135,7 +136,7 @@ Outcome Runner::wait(const Statement& s)
 // Real time passes and game time stands still, so another program can act meanwhile.
 Outcome Runner::pause(const Statement& s)
 {
-    std::this_thread::sleep_for(std::chrono::duration<double>(s.number));
+    std::this_thread::sleep_for(std::chrono::duration<double>(s.seconds));
     return Outcome::Done;
 }
 
@@ -144,16 +145,17 @@ Outcome Runner::frame(const Statement& s)
     host_->drawFrame();
     const auto calls = host_->lastFrame();
     if (options_.trace) {
-        for (const Quillfort::CanvasCall& call : calls)
-            out_ << "draw: " << Quillfort::describe(call) << "\n";
+        for (const simhost::CanvasCall& call : calls)
+            out_ << "draw: " << describe(call) << "\n";
     } else if (options_.interactive) {
         out_ << "frame: " << calls.size() << " canvas calls\n";
     }
     if (s.words.empty())
         return Outcome::Done;
-    const std::filesystem::path png = options_.pictures / utf8Path(s.words[0]);
+    const std::filesystem::path png = options_.pictures / files::pathFromUtf8(s.words[0]);
     // The path and the size were checked before the scenario ran.
-    if (const std::string failure = renderPicture(calls, width_, height_, background_, png); !failure.empty())
+    if (const std::string failure = renderPicture(calls, desktop_.width, desktop_.height, background_, png);
+        !failure.empty())
         return error(s, failure);
     if (!options_.quiet)
         out_ << "picture: " << png.string() << "\n";
@@ -163,10 +165,9 @@ Outcome Runner::frame(const Statement& s)
 // Read once here: the file was checked before the scenario ran, but may have gone since.
 Outcome Runner::background(const Statement& s)
 {
-    Background background = readBackground(utf8Path(s.words[0]));
+    Background background = readBackground(files::pathFromUtf8(s.words[0]));
     if (!background.problem.empty())
-        return error(s, "cannot read background picture " + Quillfort::echoed(s.words[0]) + ": " +
-                            background.problem);
+        return error(s, "cannot read background picture " + echoed(s.words[0]) + ": " + background.problem);
     background_ = std::move(background.png);
     return Outcome::Done;
 }

@@ -6,10 +6,11 @@
 #include <limits>
 #include <map>
 
+#include "conversions.h"
+#include "words.h"
+
 namespace qsim::arguments {
 namespace {
-
-using Quillfort::echoed;
 
 std::optional<int> integer(std::string_view text)
 {
@@ -36,9 +37,9 @@ std::optional<double> real(const std::string& text)
     return value;
 }
 
-std::optional<sim::Place> placeNamed(std::string_view kind)
+std::optional<simhost::Place> placeNamed(std::string_view kind)
 {
-    using sim::Place;
+    using simhost::Place;
     static const std::map<std::string, Place, std::less<>> kinds = {
         {"public", Place::OnlinePublic}, {"private", Place::OnlinePrivate},   {"offline", Place::Offline},
         {"freeplay", Place::Freeplay},   {"training", Place::CustomTraining}, {"replay", Place::Replay},
@@ -71,8 +72,7 @@ std::string desktop(Statement& s)
     const auto width = integer(s.words[0]), height = integer(s.words[1]);
     if (!width || !height || *width <= 0 || *height <= 0)
         return "desktop size must be two positive whole numbers";
-    s.first = *width;
-    s.second = *height;
+    s.desktop = {*width, *height};
     return "";
 }
 
@@ -90,8 +90,8 @@ std::string rating(Statement& s)
     if (*value != 0.0 && static_cast<float>(*value) == 0.0f)
         return "rating " + echoed(s.words[1]) +
                " rounds to 0, which the game reports for an unknown rating: write 0 for that";
-    s.first = *playlist;
-    s.number = *value;
+    s.playlist = *playlist;
+    s.rating = *value;
     return "";
 }
 
@@ -101,14 +101,12 @@ std::string match(Statement& s)
     if (!place)
         return "unknown match kind " + echoed(s.words[0]) +
                " (public, private, offline, freeplay, training, replay)";
-    s.facts = Quillfort::factsOf(*place);
-    s.first = 13;
-    s.second = 0;
+    s.facts = simhost::factsOf(*place);
     for (std::size_t i = 1; i < s.words.size(); ++i) {
-        if (auto error = option(s.words[i], {{"playlist", &s.first}, {"team", &s.second}}); !error.empty())
+        if (auto error = option(s.words[i], {{"playlist", &s.playlist}, {"team", &s.team}}); !error.empty())
             return error;
     }
-    return s.second == 0 || s.second == 1 ? "" : "team must be 0 or 1";
+    return s.team == 0 || s.team == 1 ? "" : "team must be 0 or 1";
 }
 
 std::string state(Statement& s)
@@ -117,7 +115,7 @@ std::string state(Statement& s)
         const auto equals = word.find('=');
         const std::string name = word.substr(0, equals);
         const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
-        if (Quillfort::factNamed(s.facts, name) == nullptr || (value != "0" && value != "1"))
+        if (factNamed(s.facts, name) == nullptr || (value != "0" && value != "1"))
             return "a game fact is online, public, replay, freeplay or training with =0 or =1, not " +
                    echoed(word);
         s.factChanges.emplace_back(name, value == "1");
@@ -130,7 +128,7 @@ std::string goal(Statement& s)
     const auto value = integer(s.words[0]);
     if (!value || (*value != 0 && *value != 1))
         return "team must be 0 or 1, not " + echoed(s.words[0]);
-    s.first = *value;
+    s.team = *value;
     return "";
 }
 
@@ -148,10 +146,10 @@ std::string end(Statement& s)
 std::string wait(Statement& s)
 {
     const auto seconds = real(s.words[0]);
-    if (!seconds || !Quillfort::gameTime(*seconds))
+    if (!seconds || !simhost::gameTime(*seconds))
         return "seconds must be a finite number of 0 or more in whole microseconds, not " +
                echoed(s.words[0]);
-    s.number = *seconds;
+    s.seconds = *seconds;
     return "";
 }
 
@@ -160,7 +158,7 @@ std::string pause(Statement& s)
     const auto seconds = real(s.words[0]);
     if (!seconds || !(*seconds >= 0 && *seconds <= maxPause))
         return "seconds of real time must be a number from 0 to 3600, not " + echoed(s.words[0]);
-    s.number = *seconds;
+    s.seconds = *seconds;
     return "";
 }
 
@@ -168,7 +166,7 @@ std::string pause(Statement& s)
 std::string dataPath(Statement& s)
 {
     const std::string& path = s.words[0];
-    const auto relative = std::filesystem::path(std::u8string(path.begin(), path.end())).relative_path();
+    const auto relative = files::pathFromUtf8(path).relative_path();
     const auto normal = relative.lexically_normal();
     if (!normal.empty() && *normal.begin() == "..")
         return "the path " + echoed(path) + " leaves the data folder";
@@ -180,7 +178,7 @@ std::string drawCount(Statement& s)
     const auto count = integer(s.words[0]);
     if (!count || *count < 0)
         return "count must be a whole number of 0 or more, not " + echoed(s.words[0]);
-    s.first = *count;
+    s.calls = *count;
     return "";
 }
 

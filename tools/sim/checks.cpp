@@ -2,21 +2,22 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "checkedFiles.h"
 #include "runner.h"
-#include "text.h"
+#include "words.h"
 
 namespace qsim {
 namespace {
 
 // A canvas call as written in `expect draw`: numbers compare as floats.
-bool sameCall(const Quillfort::CanvasCall& call, const std::vector<std::string>& words)
+bool sameCall(const simhost::CanvasCall& call, const std::vector<std::string>& words)
 {
     std::vector<std::string> actual;
-    splitWords(Quillfort::describe(call), actual);
+    splitWords(describe(call), actual);
     if (actual.size() != words.size() || actual[0] != words[0])
         return false;
     for (std::size_t i = 1; i < words.size(); ++i) {
-        if (call.kind == Quillfort::CanvasCall::Kind::DrawString && i == 1) {
+        if (call.kind == simhost::CanvasCall::Kind::DrawString && i == 1) {
             if (actual[i] != words[i])
                 return false;
             continue;
@@ -32,7 +33,7 @@ bool sameCall(const Quillfort::CanvasCall& call, const std::vector<std::string>&
 std::string callText(std::vector<std::string> words)
 {
     if (words.size() > 1 && words[0] == "DrawString")
-        words[1] = Quillfort::quoted(words[1]);
+        words[1] = qsim::quoted(words[1]);
     return joined(words);
 }
 
@@ -41,9 +42,8 @@ std::string callText(std::vector<std::string> words)
 Outcome Runner::expectFile(const Statement& s)
 {
     const CheckedFile file = readChecked(dataPath(s.words[0]));
-    return expect(s, file.bytes == s.words[1],
-                  "file " + s.words[0] + " to hold " + Quillfort::quoted(s.words[1]),
-                  file.bytes ? Quillfort::quoted(*file.bytes) : file.otherwise);
+    return expect(s, file.bytes == s.words[1], "file " + s.words[0] + " to hold " + qsim::quoted(s.words[1]),
+                  file.bytes ? qsim::quoted(*file.bytes) : file.otherwise);
 }
 
 Outcome Runner::expectNoFile(const Statement& s)
@@ -58,14 +58,14 @@ Outcome Runner::expectLog(const Statement& s)
     if (log_.findNext(s.words[0]))
         return expect(s, true, "", "");
     const std::string* next = log_.atCursor();
-    return expect(
-        s, false, "log line " + Quillfort::quoted(s.words[0]),
-        "no such line after the last match (next: " + (next ? Quillfort::quoted(*next) : "nothing") + ")");
+    return expect(s, false, "log line " + qsim::quoted(s.words[0]),
+                  "no such line after the last match (next: " + (next ? qsim::quoted(*next) : "nothing") +
+                      ")");
 }
 
 Outcome Runner::expectNoLog(const Statement& s)
 {
-    return expect(s, !log_.ever(s.words[0]), "no log line " + Quillfort::quoted(s.words[0]), "that line");
+    return expect(s, !log_.ever(s.words[0]), "no log line " + qsim::quoted(s.words[0]), "that line");
 }
 
 bool Runner::commandSent(const std::string& command) const
@@ -77,20 +77,20 @@ bool Runner::commandSent(const std::string& command) const
 
 Outcome Runner::expectCommand(const Statement& s)
 {
-    return expect(s, commandSent(s.words[0]), "command " + Quillfort::quoted(s.words[0]), "it was not sent");
+    return expect(s, commandSent(s.words[0]), "command " + qsim::quoted(s.words[0]), "it was not sent");
 }
 
 Outcome Runner::expectNoCommand(const Statement& s)
 {
-    return expect(s, !commandSent(s.words[0]), "no command " + Quillfort::quoted(s.words[0]), "it was sent");
+    return expect(s, !commandSent(s.words[0]), "no command " + qsim::quoted(s.words[0]), "it was sent");
 }
 
 Outcome Runner::expectCvar(const Statement& s)
 {
-    const Quillfort::ConsoleVariable* variable = host_->findVariable(s.words[0]);
+    const simhost::ConsoleVariable* variable = host_->findVariable(s.words[0]);
     return expect(s, variable != nullptr && variable->value == s.words[1],
-                  s.words[0] + " = " + Quillfort::quoted(s.words[1]),
-                  variable ? Quillfort::quoted(variable->value) : "no such variable");
+                  s.words[0] + " = " + qsim::quoted(s.words[1]),
+                  variable ? qsim::quoted(variable->value) : "no such variable");
 }
 
 Outcome Runner::expectDraw(const Statement& s)
@@ -104,7 +104,7 @@ Outcome Runner::expectDraw(const Statement& s)
 Outcome Runner::expectDraws(const Statement& s)
 {
     const auto count = host_->lastFrame().size();
-    return expect(s, count == std::size_t(s.first), std::to_string(s.first) + " canvas calls",
+    return expect(s, count == std::size_t(s.calls), std::to_string(s.calls) + " canvas calls",
                   std::to_string(count));
 }
 

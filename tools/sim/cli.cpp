@@ -2,10 +2,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include "plugin.h"
+#include "checkedFiles.h"
+#include "conversions.h"
+#include "pluginFiles.h"
 #include "preflight.h"
 #include "runner.h"
-#include "text.h"
 
 namespace qsim {
 namespace {
@@ -56,7 +57,7 @@ int runScenarios(Options& options, const std::vector<std::string>& scenarios, Li
     }
     int status = 0;
     for (const std::string& file : scenarios) {
-        const std::filesystem::path path = utf8Path(file);
+        const std::filesystem::path path = files::pathFromUtf8(file);
         std::error_code ignored;
         if (std::filesystem::is_directory(path, ignored)) {
             out << file << ": error: this is a folder, not a scenario file\n";
@@ -102,11 +103,11 @@ int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool
         out << err.str();
         return code == 0 ? 0 : 2;
     }
-    options.plugin = plugin.empty() ? sim::besideProgram(pluginFile()) : utf8Path(plugin);
-    options.shippedPage = sim::besideProgram(settingsPage().filename());
-    options.pictures = utf8Path(pictures);
+    options.plugin = plugin.empty() ? simhost::besideProgram(pluginFile()) : files::pathFromUtf8(plugin);
+    options.shippedPage = simhost::besideProgram(settingsPage().filename());
+    options.pictures = files::pathFromUtf8(pictures);
     if (!data.empty())
-        options.data = utf8Path(data);
+        options.data = files::pathFromUtf8(data);
     // What the host cannot do with its folders (a --data path that is a file, a
     // full disk) ends the run with the system's own words, never a crash.
     try {

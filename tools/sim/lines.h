@@ -1,23 +1,24 @@
-// The lines of a scenario, from a file, standard input or text. A read error is
-// told apart from the end, so unread input is never taken for a finished scenario.
+// The lines of a scenario, from a stream (a file, standard input) or text. A read
+// error is told apart from the end, so unread input is never taken for a finished
+// scenario.
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "stream.h"
 
 namespace qsim {
 
 class Lines {
 public:
-    // An open file such as standard input; it stays open afterwards.
-    explicit Lines(int descriptor);
-    // The named file, open for as long as the reader lives; error() says why it
-    // cannot be opened.
-    static Lines ofFile(const std::filesystem::path& file);
+    explicit Lines(files::Stream stream);
+    // The named file; error() says why it cannot be opened.
+    static Lines ofFile(const std::filesystem::path& file) { return Lines(files::Stream::open(file)); }
     // The text, which must outlive the reader.
-    static Lines ofText(std::string_view text);
-    ~Lines();
+    static Lines ofText(std::string_view text) { return Lines(text); }
     Lines(const Lines&) = delete;
     Lines& operator=(const Lines&) = delete;
 
@@ -25,7 +26,7 @@ public:
     bool next(std::string& line);
     // The system's words for a failed open or read, or that a line passed
     // `lineLimit`; empty while all is well.
-    const std::string& error() const { return error_; }
+    const std::string& error() const;
     // True when the error is a line that passed the limit, which is not read further.
     bool lineTooLong() const { return tooLong_; }
 
@@ -33,16 +34,15 @@ public:
     static constexpr std::size_t lineLimit = std::size_t{1} << 20;
 
 private:
-    Lines(int descriptor, bool owned, std::string_view text, std::string error);
+    explicit Lines(std::string_view text) : end_(true), unread_(text) {}
     bool fill();
 
-    int descriptor_ = -1;
-    bool owned_ = false;
+    std::optional<files::Stream> stream_;
     bool end_ = false;
     bool tooLong_ = false;
     std::string buffer_;
     std::string_view unread_;
-    std::string error_;
+    std::string tooLongError_ = "the line is longer than 1 MiB";
 };
 
 } // namespace qsim

@@ -1,14 +1,8 @@
+// What pictures need whatever draws them: the size and path checks and reading
+// a background. Drawing is pictureCairo.cpp, or pictureNone.cpp in a build without Cairo.
 #include "picture.h"
 
-#include <algorithm>
-
 #include "wholeFile.h"
-
-#if defined(QSIM_HAVE_CAIRO)
-#  include <cairo.h>
-
-#  include <memory>
-#endif
 
 namespace qsim {
 namespace {
@@ -21,9 +15,6 @@ constexpr long long largestArea = 1LL << 28;
 constexpr std::size_t backgroundLimit = std::size_t{64} << 20;
 
 bool isPng(const std::string& bytes) { return bytes.starts_with("\x89PNG\r\n\x1a\n"); }
-
-// Whether the PNG decodes; what is wrong otherwise.
-std::string decodes(const std::string& png);
 
 } // namespace
 
@@ -47,142 +38,20 @@ std::string picturePathProblem(const std::filesystem::path& png)
 
 Background readBackground(const std::filesystem::path& path)
 {
-    FileRead read = readWholeFile(path, backgroundLimit);
+    files::FileRead read = files::readWholeFile(path, backgroundLimit);
     switch (read.outcome) {
-    case FileRead::Outcome::Read: break;
-    case FileRead::Outcome::Missing: return {{}, "no such file"};
-    case FileRead::Outcome::NotRegular: return {{}, "not a regular file (a folder, a pipe or a device)"};
-    case FileRead::Outcome::TooLarge: return {{}, "larger than 64 MiB"};
-    case FileRead::Outcome::Failed: return {{}, read.reason};
+    case files::FileRead::Outcome::Read: break;
+    case files::FileRead::Outcome::Missing: return {{}, "no such file"};
+    case files::FileRead::Outcome::NotRegular:
+        return {{}, "not a regular file (a folder, a pipe or a device)"};
+    case files::FileRead::Outcome::TooLarge: return {{}, "larger than 64 MiB"};
+    case files::FileRead::Outcome::Failed: return {{}, read.reason};
     }
     if (!isPng(read.bytes))
         return {{}, "not a PNG picture"};
-    if (std::string problem = decodes(read.bytes); !problem.empty())
+    if (std::string problem = pngProblem(read.bytes); !problem.empty())
         return {{}, std::move(problem)};
     return {std::move(read.bytes), {}};
 }
-
-#if defined(QSIM_HAVE_CAIRO)
-namespace {
-
-using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
-using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
-
-// The host's font at text scale 1: a line fits the 16-pixel line step.
-constexpr double fontSize = 10.0;
-
-Surface surfaceOf(const std::string& png)
-{
-    std::string_view unread = png;
-    const auto read = [](void* closure, unsigned char* data, unsigned int length) {
-        auto& rest = *static_cast<std::string_view*>(closure);
-        if (rest.size() < length)
-            return CAIRO_STATUS_READ_ERROR;
-        std::copy_n(rest.data(), length, data);
-        rest.remove_prefix(length);
-        return CAIRO_STATUS_SUCCESS;
-    };
-    return Surface(cairo_image_surface_create_from_png_stream(read, &unread), cairo_surface_destroy);
-}
-
-void paintBackground(cairo_t* cairo, cairo_surface_t* picture, int width, int height)
-{
-    if (picture != nullptr) {
-        cairo_save(cairo);
-        cairo_scale(cairo, double(width) / cairo_image_surface_get_width(picture),
-                    double(height) / cairo_image_surface_get_height(picture));
-        cairo_set_source_surface(cairo, picture, 0, 0);
-        cairo_paint(cairo);
-        cairo_restore(cairo);
-        return;
-    }
-    cairo_pattern_t* gradient = cairo_pattern_create_linear(0, 0, 0, height);
-    cairo_pattern_add_color_stop_rgb(gradient, 0, 0.42, 0.47, 0.52);
-    cairo_pattern_add_color_stop_rgb(gradient, 1, 0.20, 0.23, 0.26);
-    cairo_set_source(cairo, gradient);
-    cairo_paint(cairo);
-    cairo_pattern_destroy(gradient);
-}
-
-void replay(cairo_t* cairo, std::span<const Quillfort::CanvasCall> calls)
-{
-    using Kind = Quillfort::CanvasCall::Kind;
-    double x = 0, y = 0;
-    cairo_select_font_face(cairo, "DejaVu Sans Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cairo, fontSize);
-    cairo_font_extents_t font;
-    cairo_font_extents(cairo, &font);
-    for (const Quillfort::CanvasCall& call : calls) {
-        switch (call.kind) {
-        case Kind::SetPosition:
-            x = call.x;
-            y = call.y;
-            break;
-        case Kind::SetColor:
-            cairo_set_source_rgba(cairo, call.color[0] / 255.0, call.color[1] / 255.0, call.color[2] / 255.0,
-                                  call.color[3] / 255.0);
-            break;
-        case Kind::FillBox:
-            cairo_rectangle(cairo, x, y, call.x, call.y);
-            cairo_fill(cairo);
-            break;
-        case Kind::DrawString:
-            cairo_save(cairo);
-            cairo_translate(cairo, x, y);
-            cairo_scale(cairo, call.x, call.y);
-            cairo_move_to(cairo, 0, font.ascent);
-            cairo_show_text(cairo, call.text.c_str());
-            cairo_restore(cairo);
-            break;
-        }
-    }
-}
-
-std::string decodes(const std::string& png)
-{
-    const Surface picture = surfaceOf(png);
-    const cairo_status_t status = cairo_surface_status(picture.get());
-    return status == CAIRO_STATUS_SUCCESS ? "" : cairo_status_to_string(status);
-}
-
-} // namespace
-
-bool picturesAvailable() { return true; }
-
-std::string renderPicture(std::span<const Quillfort::CanvasCall> calls, int width, int height,
-                          const std::string& background, const std::filesystem::path& png)
-{
-    Surface picture(nullptr, cairo_surface_destroy);
-    if (!background.empty())
-        picture = surfaceOf(background);
-    Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height), cairo_surface_destroy);
-    Context cairo(cairo_create(surface.get()), cairo_destroy);
-    paintBackground(cairo.get(), picture.get(), width, height);
-    replay(cairo.get(), calls);
-    if (png.has_parent_path()) {
-        std::error_code ignored;
-        std::filesystem::create_directories(png.parent_path(), ignored);
-    }
-    const cairo_status_t status = cairo_surface_write_to_png(surface.get(), png.string().c_str());
-    if (status != CAIRO_STATUS_SUCCESS)
-        return "cannot write picture '" + png.string() + "': " + cairo_status_to_string(status);
-    return "";
-}
-
-#else
-
-namespace {
-std::string decodes(const std::string&) { return "this quillfort-sim was built without pictures"; }
-} // namespace
-
-bool picturesAvailable() { return false; }
-
-std::string renderPicture(std::span<const Quillfort::CanvasCall>, int, int, const std::string&,
-                          const std::filesystem::path& png)
-{
-    return "cannot write picture '" + png.string() + "': this quillfort-sim was built without pictures";
-}
-
-#endif
 
 } // namespace qsim

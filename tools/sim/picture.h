@@ -11,6 +11,8 @@ namespace qsim {
 
 // False in a build without Cairo (the Windows cross-build).
 bool picturesAvailable();
+// What keeps the PNG's bytes from being read as a picture, or "".
+std::string pngProblem(const std::string& png);
 
 // What keeps a picture of a desktop this size from being made, or "".
 std::string pictureSizeProblem(int width, int height);
@@ -27,7 +29,7 @@ Background readBackground(const std::filesystem::path& path);
 
 // Draws the calls over the background (a PNG's bytes, scaled to the desktop) or a
 // neutral one, and writes a PNG. Returns what went wrong, or an empty text.
-std::string renderPicture(std::span<const Quillfort::CanvasCall> calls, int width, int height,
+std::string renderPicture(std::span<const simhost::CanvasCall> calls, int width, int height,
                           const std::string& background, const std::filesystem::path& png);
 
 } // namespace qsim

@@ -1,7 +1,9 @@
 #include "preflight.h"
 
+#include "checkedFiles.h"
+#include "conversions.h"
 #include "picture.h"
-#include "text.h"
+#include "words.h"
 
 namespace qsim {
 namespace {
@@ -11,7 +13,7 @@ std::string pictureProblem(const std::string& word, const std::filesystem::path&
     if (!picturesAvailable())
         return "this quillfort-sim was built without pictures";
     if (const std::string problem = picturePathProblem(path); !problem.empty())
-        return "the picture path " + Quillfort::echoed(word) + " " + problem;
+        return "the picture path " + echoed(word) + " " + problem;
     return "";
 }
 
@@ -19,7 +21,7 @@ std::string pictureProblem(const std::string& word, const std::filesystem::path&
 
 std::string clockEnd()
 {
-    const auto limit = static_cast<std::int64_t>(double(Quillfort::clockLimit) / Quillfort::ticksPerSecond);
+    const auto limit = static_cast<std::int64_t>(double(simhost::clockLimit) / simhost::ticksPerSecond);
     return "the game clock would pass its end, " + std::to_string(limit) + " seconds";
 }
 
@@ -30,20 +32,21 @@ std::string Preflight::check(const Statement& s) const
         return "the plugin is already loaded";
     if (name == "unload" && !loaded_)
         return "no plugin is loaded";
-    if (name == "wait" && *Quillfort::gameTime(s.number) > Quillfort::clockLimit - clock_)
+    if (name == "wait" && *simhost::gameTime(s.seconds) > simhost::clockLimit - clock_)
         return clockEnd();
     if (name == "frame" && !s.words.empty()) {
-        if (std::string problem = pictureProblem(s.words[0], options_.pictures / utf8Path(s.words[0]));
+        if (std::string problem =
+                pictureProblem(s.words[0], options_.pictures / files::pathFromUtf8(s.words[0]));
             !problem.empty())
             return problem;
-        return pictureSizeProblem(width_, height_);
+        return pictureSizeProblem(desktop_.width, desktop_.height);
     }
     if (name == "background") {
         if (!picturesAvailable())
             return "this quillfort-sim was built without pictures";
-        if (const Background background = readBackground(utf8Path(s.words[0])); !background.problem.empty())
-            return "cannot read background picture " + Quillfort::echoed(s.words[0]) + ": " +
-                   background.problem;
+        if (const Background background = readBackground(files::pathFromUtf8(s.words[0]));
+            !background.problem.empty())
+            return "cannot read background picture " + echoed(s.words[0]) + ": " + background.problem;
     }
     return "";
 }
@@ -54,9 +57,9 @@ void Preflight::passed(const Statement& s)
     if (name == "load" || name == "unload")
         loaded_ = name == "load";
     else if (name == "wait")
-        clock_ += *Quillfort::gameTime(s.number);
+        clock_ += *simhost::gameTime(s.seconds);
     else if (name == "desktop")
-        width_ = s.first, height_ = s.second;
+        desktop_ = s.desktop;
 }
 
 } // namespace qsim

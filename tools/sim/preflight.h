@@ -27,7 +27,7 @@ private:
     const Options& options_;
     bool loaded_ = false;
     std::int64_t clock_ = 0;
-    int width_ = defaultDesktop.width, height_ = defaultDesktop.height;
+    simhost::DesktopSize desktop_ = simhost::defaultDesktop;
 };
 
 } // namespace qsim

@@ -1,24 +1,24 @@
 #include "runner.h"
 
-#include "plugin.h"
+#include "checkedFiles.h"
+#include "conversions.h"
+#include "pluginFiles.h"
 #include "preflight.h"
-#include "text.h"
+#include "words.h"
 
 namespace qsim {
 
 Runner::Runner(const Options& options, std::string name, std::ostream& out)
-    : options_(options), name_(std::move(name)), out_(out), host_(std::make_unique<sim::Host>())
+    : options_(options), name_(std::move(name)), out_(out), host_(std::make_unique<simhost::Host>())
 {
-    data_ =
-        options.data ? std::make_unique<sim::DataFolder>(*options.data) : std::make_unique<sim::DataFolder>();
+    data_ = options.data ? std::make_unique<DataFolder>(*options.data) : std::make_unique<DataFolder>();
     std::error_code ignored;
     if (!std::filesystem::exists(pagePath()) && std::filesystem::exists(options.shippedPage)) {
         std::filesystem::create_directories(pagePath().parent_path(), ignored);
         std::filesystem::copy_file(options.shippedPage, pagePath(), ignored);
     }
-    const std::u8string folder = data_->path().u8string();
-    host_->setDataFolder(std::string(folder.begin(), folder.end()));
-    host_->setDesktop(width_, height_);
+    host_->setDataFolder(files::utf8FromPath(data_->path()));
+    host_->setDesktop(desktop_.width, desktop_.height);
     host_->setLogListener([this](const std::string& line) { log_.add(line); });
 }
 
@@ -29,7 +29,7 @@ Runner::~Runner()
 
 std::filesystem::path Runner::dataPath(const std::string& relative) const
 {
-    return data_->path() / utf8Path(relative).relative_path();
+    return data_->path() / files::pathFromUtf8(relative).relative_path();
 }
 
 std::filesystem::path Runner::pagePath() const { return data_->path() / settingsPage(); }
@@ -76,7 +76,7 @@ void Runner::printNews()
     if (options_.interactive) {
         const std::string stats = readChecked(dataPath(statsFile())).bytes.value_or("");
         if (stats != statsShown_)
-            out_ << statsFile() << ": " << Quillfort::quoted(stats) << "\n";
+            out_ << statsFile() << ": " << qsim::quoted(stats) << "\n";
         statsShown_ = stats;
     }
 }

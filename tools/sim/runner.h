@@ -15,12 +15,6 @@
 
 namespace qsim {
 
-// The desktop a session has until a `desktop` statement sets another.
-struct Desktop {
-    int width, height;
-};
-inline constexpr Desktop defaultDesktop{1920, 1080};
-
 struct Options {
     std::filesystem::path plugin;              // the module to load
     std::optional<std::filesystem::path> data; // the data folder; a fresh one per scenario when empty
@@ -83,11 +77,11 @@ private:
     const Options& options_;
     std::string name_;
     std::ostream& out_;
-    std::unique_ptr<sim::Host> host_;
-    std::unique_ptr<sim::DataFolder> data_;
-    std::unique_ptr<sim::PluginModule> module_;
+    std::unique_ptr<simhost::Host> host_;
+    std::unique_ptr<DataFolder> data_;
+    std::unique_ptr<simhost::PluginModule> module_;
     std::string background_; // the PNG's bytes
-    int width_ = defaultDesktop.width, height_ = defaultDesktop.height;
+    simhost::DesktopSize desktop_ = simhost::defaultDesktop;
     LogRecord log_;
     std::size_t commandsShown_ = 0;
     std::string statsShown_;

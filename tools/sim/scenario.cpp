@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "dataFolder.h"
+#include "words.h"
 
 namespace qsim {
 namespace {
@@ -91,7 +92,7 @@ ParsedLine parseLine(std::string_view line, std::uint64_t number)
     const std::string name = statementName(words, used);
     const StatementKind* kind = statementNamed(name);
     if (kind == nullptr)
-        return {std::nullopt, "unknown statement " + Quillfort::echoed(name)};
+        return {std::nullopt, "unknown statement " + echoed(name)};
     Statement statement;
     statement.line = number;
     statement.kind = kind;
@@ -107,7 +108,7 @@ ParsedLine parseLine(std::string_view line, std::uint64_t number)
     return {std::move(statement), ""};
 }
 
-Scenario::Scenario(Lines& source) : folder_(std::make_unique<sim::DataFolder>())
+Scenario::Scenario(Lines& source) : folder_(std::make_unique<DataFolder>())
 {
     spool_ = folder_->path() / "scenario.qsim";
     keep(source);

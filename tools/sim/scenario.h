@@ -13,12 +13,9 @@
 #include "host.h"
 #include "lines.h"
 
-namespace sim {
-class DataFolder;
-} // namespace sim
-
 namespace qsim {
 
+class DataFolder;
 class Runner;
 struct Statement;
 
@@ -44,11 +41,16 @@ struct Statement {
     std::uint64_t line = 0;
     const StatementKind* kind = nullptr;
     std::vector<std::string> words; // the arguments after the name, unquoted
-    int first = 0, second = 0;      // desktop size; match playlist and team; goal team; draw count
-    std::optional<int> winner;      // end winner=T
-    double number = 0.0;            // rating value; wait and pause seconds
-    Quillfort::GameFacts facts;     // the facts of a match KIND
-    std::vector<std::pair<std::string, bool>> factChanges; // state FACT=0|1...
+    // The typed arguments, each filled by the statements named beside it.
+    simhost::DesktopSize desktop = simhost::defaultDesktop; // desktop W H
+    int playlist = simhost::defaultPlaylist;                // match, rating
+    int team = 0;                                           // match (yours), goal (the scorer)
+    std::optional<int> winner;                              // end winner=T
+    double rating = 0.0;                                    // rating
+    double seconds = 0.0;                                   // wait, pause
+    int calls = 0;                                          // expect draws
+    simhost::GameFacts facts;                               // match KIND
+    std::vector<std::pair<std::string, bool>> factChanges;  // state FACT=0|1...
 };
 
 // Splits a line into words; a word may be a double-quoted text with the escapes
@@ -82,7 +84,7 @@ public:
 private:
     void keep(Lines& source);
 
-    std::unique_ptr<sim::DataFolder> folder_;
+    std::unique_ptr<DataFolder> folder_;
     std::filesystem::path spool_;
     std::uint64_t errorLine_ = 0;
     std::string error_;

@@ -13,7 +13,7 @@ struct Vector2F {
 
 class PLUGINSDK_API CanvasWrapper {
 public:
-    explicit CanvasWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    explicit CanvasWrapper(simhost::Host* host = nullptr) : host_(host) {}
 
     void SetPosition(Vector2F position);
     void SetColor(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t alpha);
@@ -22,5 +22,5 @@ public:
     void DrawString(const std::string& text, float xScale, float yScale);
 
 private:
-    Quillfort::HostState* host_;
+    simhost::Host* host_;
 };

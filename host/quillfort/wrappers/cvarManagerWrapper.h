@@ -8,13 +8,9 @@
 
 #include "quillfort/api.h"
 
-namespace Quillfort {
-struct ConsoleVariable;
-}
-
 class PLUGINSDK_API CVarWrapper {
 public:
-    explicit CVarWrapper(Quillfort::HostState* host = nullptr, Quillfort::ConsoleVariable* variable = nullptr)
+    explicit CVarWrapper(simhost::Host* host = nullptr, simhost::ConsoleVariable* variable = nullptr)
         : host_(host), variable_(variable)
     {
     }
@@ -29,13 +25,13 @@ public:
     void addOnValueChanged(std::function<void(std::string, CVarWrapper)> callback);
 
 private:
-    Quillfort::HostState* host_;
-    Quillfort::ConsoleVariable* variable_;
+    simhost::Host* host_;
+    simhost::ConsoleVariable* variable_;
 };
 
 class PLUGINSDK_API CVarManagerWrapper {
 public:
-    explicit CVarManagerWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    explicit CVarManagerWrapper(simhost::Host* host = nullptr) : host_(host) {}
 
     // Registers a variable, or returns the one already registered under the name.
     CVarWrapper registerCvar(const std::string& name, const std::string& defaultValue,
@@ -50,5 +46,5 @@ public:
     void log(const std::string& text);
 
 private:
-    Quillfort::HostState* host_;
+    simhost::Host* host_;
 };

@@ -11,7 +11,7 @@
 
 class PLUGINSDK_API GameWrapper {
 public:
-    explicit GameWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    explicit GameWrapper(simhost::Host* host = nullptr) : host_(host) {}
 
     // Runs the callback, with the event name, each time the named game function runs.
     void HookEvent(const std::string& eventName, std::function<void(std::string)> callback);
@@ -31,5 +31,5 @@ public:
     std::wstring GetQuillfortPathW();
 
 private:
-    Quillfort::HostState* host_;
+    simhost::Host* host_;
 };

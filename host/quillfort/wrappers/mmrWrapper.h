@@ -17,11 +17,11 @@ private:
 
 class PLUGINSDK_API MMRWrapper {
 public:
-    explicit MMRWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    explicit MMRWrapper(simhost::Host* host = nullptr) : host_(host) {}
     int GetCurrentPlaylist();
     // The player's rating in the playlist; 0 for a player the host does not know.
     float GetPlayerMMR(UniqueIDWrapper player, int playlist);
 
 private:
-    Quillfort::HostState* host_;
+    simhost::Host* host_;
 };

@@ -8,54 +8,54 @@
 
 class PLUGINSDK_API TeamWrapper {
 public:
-    TeamWrapper(Quillfort::HostState* host = nullptr, int team = -1) : host_(host), team_(team) {}
+    TeamWrapper(simhost::Host* host = nullptr, int team = -1) : host_(host), team_(team) {}
     std::uint8_t GetTeamNum2();
 
 private:
-    Quillfort::HostState* host_;
+    simhost::Host* host_;
     int team_;
 };
 
 class PLUGINSDK_API PriWrapper {
 public:
-    explicit PriWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    explicit PriWrapper(simhost::Host* host = nullptr) : host_(host) {}
     std::uint8_t GetTeamNum();
 
 private:
-    Quillfort::HostState* host_;
+    simhost::Host* host_;
 };
 
 class PLUGINSDK_API PlayerControllerWrapper {
 public:
-    explicit PlayerControllerWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    explicit PlayerControllerWrapper(simhost::Host* host = nullptr) : host_(host) {}
     PriWrapper GetPRI();
 
 private:
-    Quillfort::HostState* host_;
+    simhost::Host* host_;
 };
 
 class PLUGINSDK_API ReplaySoccarWrapper {
 public:
-    explicit ReplaySoccarWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    explicit ReplaySoccarWrapper(simhost::Host* host = nullptr) : host_(host) {}
     int GetTeam0Score();
     int GetTeam1Score();
 
 private:
-    Quillfort::HostState* host_;
+    simhost::Host* host_;
 };
 
 class PLUGINSDK_API ReplayDirectorWrapper {
 public:
-    explicit ReplayDirectorWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    explicit ReplayDirectorWrapper(simhost::Host* host = nullptr) : host_(host) {}
     ReplaySoccarWrapper GetReplay();
 
 private:
-    Quillfort::HostState* host_;
+    simhost::Host* host_;
 };
 
 class PLUGINSDK_API GameEventWrapper {
 public:
-    explicit GameEventWrapper(Quillfort::HostState* host = nullptr) : host_(host) {}
+    explicit GameEventWrapper(simhost::Host* host = nullptr) : host_(host) {}
     bool IsNull() const { return host_ == nullptr; }
     // The team that has won the match; missing until the match has ended.
     TeamWrapper GetMatchWinner();
@@ -64,7 +64,7 @@ public:
     PlayerControllerWrapper GetLocalPrimaryPlayer();
 
 protected:
-    Quillfort::HostState* host_;
+    simhost::Host* host_;
 };
 
 class PLUGINSDK_API ServerWrapper : public GameEventWrapper {

@@ -26,7 +26,7 @@ void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
 
-namespace support {
+namespace measure {
 
 AllocationCounter::AllocationCounter()
 {
@@ -38,4 +38,4 @@ AllocationCounter::~AllocationCounter() { --active; }
 
 long AllocationCounter::count() const { return counted.load(); }
 
-} // namespace support
+} // namespace measure

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <utility>
 
-namespace systemFile {
+namespace files::os {
 namespace {
 
 namespace fs = std::filesystem;
@@ -59,6 +59,10 @@ Native openForReading(const fs::path& path)
 {
     return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 }
+
+Native openStream(const fs::path& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+
+Native standardInput() { return ::fcntl(0, F_DUPFD_CLOEXEC, 0); }
 
 bool regularSize(Native file, std::uint64_t& size)
 {
@@ -128,9 +132,9 @@ void discard(Native file, const fs::path& path)
 {
     if (file != noFile)
         close(file);
-    systemFile::remove(path);
+    os::remove(path);
 }
 
 std::string lastError() { return std::generic_category().message(errno); }
 
-} // namespace systemFile
+} // namespace files::os

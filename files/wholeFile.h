@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+namespace files {
+
 struct FileRead {
     enum class Outcome { Read, Missing, NotRegular, TooLarge, Failed } outcome;
     std::string bytes;
@@ -52,3 +54,5 @@ FileWrite replaceWholeFile(const std::filesystem::path& path, std::string_view b
 // cuts it to their length if it was longer. A reader may see the new bytes followed
 // by the stale end of longer old ones, never an empty file. Never blocks on a pipe.
 FileWrite overwriteWholeFile(const std::filesystem::path& path, std::string_view bytes);
+
+} // namespace files

@@ -12,7 +12,7 @@
 
 #include "wholeFile.h"
 
-namespace systemFile {
+namespace files::os {
 
 using Native = std::intptr_t; // a descriptor or a handle
 inline constexpr Native noFile = -1;
@@ -34,6 +34,10 @@ bool nameTaken(const std::filesystem::path& path);
 // A file to write in place, created when missing. Neither open blocks on a pipe.
 Native openInPlace(const std::filesystem::path& path);
 Native openForReading(const std::filesystem::path& path);
+// A file to read front to back: opening a pipe waits for its writer.
+Native openStream(const std::filesystem::path& path);
+// A copy of the process's standard input; noFile (which reads as an error) when it is closed.
+Native standardInput();
 
 // False for anything but a regular file.
 bool regularSize(Native file, std::uint64_t& size);
@@ -61,4 +65,4 @@ void discard(Native file, const std::filesystem::path& path);
 void remove(const std::filesystem::path& path);
 std::string lastError();
 
-} // namespace systemFile
+} // namespace files::os

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <string>
 
-namespace sim {
+namespace qsim {
 
 DataFolder::DataFolder() : temporary_(true)
 {
@@ -27,4 +27,4 @@ DataFolder::~DataFolder()
         std::filesystem::remove_all(path_, ignored);
 }
 
-} // namespace sim
+} // namespace qsim

@@ -5,14 +5,16 @@
 #include <chrono>
 #include <utility>
 
+#include "conversions.h"
 #include "systemFile.h"
 
+namespace files {
 namespace {
 
 namespace fs = std::filesystem;
-using systemFile::Native;
-using systemFile::noFile;
-using Kind = systemFile::Target::Kind;
+using os::Native;
+using os::noFile;
+using Kind = os::Target::Kind;
 
 // An open file, closed when it goes.
 class Handle {
@@ -25,8 +27,8 @@ public:
     bool isOpen() const { return native_ != noFile; }
     Native get() const { return native_; }
     // False when the system reports an error at closing.
-    bool close() { return !isOpen() || systemFile::close(std::exchange(native_, noFile)); }
-    bool endWriting() { return systemFile::endWriting(native_); }
+    bool close() { return !isOpen() || os::close(std::exchange(native_, noFile)); }
+    bool endWriting() { return os::endWriting(native_); }
     Native release() { return std::exchange(native_, noFile); }
 
 private:
@@ -61,7 +63,7 @@ void removeLeftovers(const fs::path& target)
             continue;
         const auto written = fs::last_write_time(name, error);
         if (!error && now - written > leftoverAge)
-            systemFile::remove(name);
+            os::remove(name);
     }
 }
 
@@ -72,11 +74,11 @@ Native createScratch(const fs::path& target, fs::path& scratch, std::string& rea
     bool cleared = false;
     for (int number = 0; number < scratchNames; ++number) {
         scratch = scratchName(target, number);
-        const Native file = systemFile::createNew(scratch, target);
+        const Native file = os::createNew(scratch, target);
         if (file != noFile)
             return file;
-        if (!systemFile::nameTaken(scratch)) {
-            reason = systemFile::lastError();
+        if (!os::nameTaken(scratch)) {
+            reason = os::lastError();
             return noFile;
         }
         if (!cleared) {
@@ -85,8 +87,7 @@ Native createScratch(const fs::path& target, fs::path& scratch, std::string& rea
             --number; // the same name again
         }
     }
-    const std::u8string first = scratchName(target, 0).filename().u8string();
-    reason = "every scratch name is taken (" + std::string(first.begin(), first.end()) + " to ." +
+    reason = "every scratch name is taken (" + utf8FromPath(scratchName(target, 0).filename()) + " to ." +
              std::to_string(scratchNames - 1) + ".tmp), none for more than a minute";
     return noFile;
 }
@@ -95,9 +96,9 @@ Native createScratch(const fs::path& target, fs::path& scratch, std::string& rea
 // the first failure, or nothing.
 std::string fill(Handle& file, std::string_view bytes, bool cut, Durability durability)
 {
-    if (!systemFile::writeAll(file.get(), bytes) || (cut && !systemFile::cutHere(file.get())) ||
-        (durability == Durability::OnDisk && !systemFile::syncToDisk(file.get())))
-        return systemFile::lastError();
+    if (!os::writeAll(file.get(), bytes) || (cut && !os::cutHere(file.get())) ||
+        (durability == Durability::OnDisk && !os::syncToDisk(file.get())))
+        return os::lastError();
     return {};
 }
 
@@ -105,16 +106,16 @@ std::string fill(Handle& file, std::string_view bytes, bool cut, Durability dura
 
 FileRead readWholeFile(const fs::path& path, std::size_t limit)
 {
-    const systemFile::Target target = systemFile::findTarget(path);
+    const os::Target target = os::findTarget(path);
     if (target.kind == Kind::Missing)
         return {FileRead::Outcome::Missing, {}, {}};
     if (target.kind == Kind::Other)
         return {FileRead::Outcome::NotRegular, {}, {}};
-    Handle file(systemFile::openForReading(target.path));
+    Handle file(os::openForReading(target.path));
     std::uint64_t size = 0;
     if (!file.isOpen())
-        return {FileRead::Outcome::Failed, {}, systemFile::lastError()};
-    if (!systemFile::regularSize(file.get(), size))
+        return {FileRead::Outcome::Failed, {}, os::lastError()};
+    if (!os::regularSize(file.get(), size))
         return {FileRead::Outcome::NotRegular, {}, {}};
     if (size > limit)
         return {FileRead::Outcome::TooLarge, {}, {}};
@@ -127,9 +128,9 @@ FileRead readWholeFile(const fs::path& path, std::size_t limit)
                 return {FileRead::Outcome::TooLarge, {}, {}};
             bytes.resize(std::min(limit + 1, bytes.size() * 2));
         }
-        const long long read = systemFile::readSome(file.get(), bytes.data() + filled, bytes.size() - filled);
+        const long long read = os::readSome(file.get(), bytes.data() + filled, bytes.size() - filled);
         if (read < 0)
-            return {FileRead::Outcome::Failed, {}, systemFile::lastError()};
+            return {FileRead::Outcome::Failed, {}, os::lastError()};
         if (read == 0)
             break;
         filled += static_cast<std::size_t>(read);
@@ -140,7 +141,7 @@ FileRead readWholeFile(const fs::path& path, std::size_t limit)
 
 FileWrite replaceWholeFile(const fs::path& path, std::string_view bytes, Durability durability)
 {
-    const systemFile::Target target = systemFile::findTarget(path);
+    const os::Target target = os::findTarget(path);
     if (target.kind == Kind::Other)
         return {FileWrite::Outcome::NotRegular, {}};
     fs::path scratchPath;
@@ -150,14 +151,14 @@ FileWrite replaceWholeFile(const fs::path& path, std::string_view bytes, Durabil
         return {FileWrite::Outcome::NoScratch, std::move(reason)};
     reason = fill(scratch, bytes, false, durability);
     if (reason.empty() && !scratch.endWriting())
-        reason = systemFile::lastError();
+        reason = os::lastError();
     if (!reason.empty()) {
-        systemFile::discard(scratch.release(), scratchPath);
+        os::discard(scratch.release(), scratchPath);
         return {FileWrite::Outcome::NotWritten, std::move(reason)};
     }
-    if (!systemFile::move(scratch.get(), scratchPath, target.path, durability)) {
-        reason = systemFile::lastError();
-        systemFile::discard(scratch.release(), scratchPath);
+    if (!os::move(scratch.get(), scratchPath, target.path, durability)) {
+        reason = os::lastError();
+        os::discard(scratch.release(), scratchPath);
         return {FileWrite::Outcome::NotMoved, std::move(reason)};
     }
     return {FileWrite::Outcome::Written, {}};
@@ -165,21 +166,23 @@ FileWrite replaceWholeFile(const fs::path& path, std::string_view bytes, Durabil
 
 FileWrite overwriteWholeFile(const fs::path& path, std::string_view bytes)
 {
-    const systemFile::Target target = systemFile::findTarget(path);
+    const os::Target target = os::findTarget(path);
     if (target.kind == Kind::Other)
         return {FileWrite::Outcome::NotRegular, {}};
-    Handle file(systemFile::openInPlace(target.path));
+    Handle file(os::openInPlace(target.path));
     std::uint64_t size = 0;
     if (!file.isOpen())
-        return {FileWrite::Outcome::NotWritten, systemFile::lastError()};
-    if (!systemFile::regularSize(file.get(), size))
+        return {FileWrite::Outcome::NotWritten, os::lastError()};
+    if (!os::regularSize(file.get(), size))
         return {FileWrite::Outcome::NotRegular, {}}; // something else took its place since
     // Cut only a file that shrinks: some systems (Wine) show a zero byte at the end
     // while they cut, even to the same length.
     std::string reason = fill(file, bytes, bytes.size() < size, Durability::Cached);
     if (!file.close() && reason.empty())
-        reason = systemFile::lastError();
+        reason = os::lastError();
     if (!reason.empty())
         return {FileWrite::Outcome::NotWritten, std::move(reason)};
     return {FileWrite::Outcome::Written, {}};
 }
+
+} // namespace files

@@ -4,11 +4,9 @@
 
 #include <filesystem>
 
-#include "quillfort/api.h"
+namespace qsim {
 
-namespace sim {
-
-class PLUGINSDK_API DataFolder {
+class DataFolder {
 public:
     // A fresh folder under the system's temporary folder.
     DataFolder();
@@ -25,4 +23,4 @@ private:
     bool temporary_;
 };
 
-} // namespace sim
+} // namespace qsim

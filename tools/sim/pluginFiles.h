@@ -16,7 +16,7 @@ inline std::filesystem::path pluginFile() { return QSIM_PLUGIN_FILE; }
 // relative to the data folder.
 inline std::filesystem::path settingsPage()
 {
-    return std::filesystem::path(names::settingsFolder).relative_path() / names::settingsPage;
+    return std::filesystem::path(names::settingsFolder) / names::settingsPage;
 }
 inline std::string statsFile() { return names::statsFile; }
 

@@ -1,8 +1,9 @@
 // Counts heap allocations made anywhere in the process (the loaded plugin
-// module included) while a counter is alive. Link support/allocations.cpp.
+// module included) while a counter is alive: for the tests and the benchmarks
+// alike. Link the `measure` library.
 #pragma once
 
-namespace support {
+namespace measure {
 
 class AllocationCounter {
 public:
@@ -13,4 +14,4 @@ public:
     long count() const;
 };
 
-} // namespace support
+} // namespace measure

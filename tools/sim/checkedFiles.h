@@ -1,10 +1,10 @@
-// Small text helpers of quillfort-sim.
+// Files as the checks see them: read only when regular and bounded, and any entry
+// named, a link that leads nowhere too.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace qsim {
 
@@ -20,13 +20,5 @@ CheckedFile readChecked(const std::filesystem::path& path);
 // What kind of entry has the name ("a file", "a folder", "a link"), even a link
 // that leads nowhere; empty when there is none.
 std::string entryAt(const std::filesystem::path& path);
-
-std::string joined(const std::vector<std::string>& words);
-
-// The path of UTF-8 text (arguments and scenario words are UTF-8 on every platform).
-inline std::filesystem::path utf8Path(const std::string& text)
-{
-    return std::u8string(text.begin(), text.end());
-}
 
 } // namespace qsim

@@ -1,4 +1,4 @@
-#include "text.h"
+#include "checkedFiles.h"
 
 #include "wholeFile.h"
 
@@ -14,14 +14,14 @@ CheckedFile readChecked(const std::filesystem::path& path)
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored))
         return {std::nullopt, "a folder"};
-    FileRead read = readWholeFile(path, checkLimit);
+    files::FileRead read = files::readWholeFile(path, checkLimit);
     switch (read.outcome) {
-    case FileRead::Outcome::Read: return {std::move(read.bytes), {}};
-    case FileRead::Outcome::Missing: return {std::nullopt, "no such file"};
-    case FileRead::Outcome::NotRegular:
+    case files::FileRead::Outcome::Read: return {std::move(read.bytes), {}};
+    case files::FileRead::Outcome::Missing: return {std::nullopt, "no such file"};
+    case files::FileRead::Outcome::NotRegular:
         return {std::nullopt, "no regular file (a pipe, a device or a socket)"};
-    case FileRead::Outcome::TooLarge: return {std::nullopt, "a file larger than 16 MiB"};
-    case FileRead::Outcome::Failed: break;
+    case files::FileRead::Outcome::TooLarge: return {std::nullopt, "a file larger than 16 MiB"};
+    case files::FileRead::Outcome::Failed: break;
     }
     return {std::nullopt, "a file that cannot be read: " + read.reason};
 }
@@ -37,14 +37,6 @@ std::string entryAt(const std::filesystem::path& path)
     case std::filesystem::file_type::none: return "an entry it cannot look at: " + error.message();
     default: return "a file";
     }
-}
-
-std::string joined(const std::vector<std::string>& words)
-{
-    std::string out;
-    for (const std::string& word : words)
-        out += (out.empty() ? "" : " ") + word;
-    return out;
 }
 
 } // namespace qsim

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <system_error>
 
-namespace systemFile {
+namespace files::os {
 namespace {
 
 namespace fs = std::filesystem;
@@ -108,6 +108,19 @@ Native openForReading(const fs::path& path)
                               FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+Native openStream(const fs::path& path) { return openForReading(path); }
+
+Native standardInput()
+{
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    if (in == nullptr || in == INVALID_HANDLE_VALUE ||
+        !DuplicateHandle(GetCurrentProcess(), in, GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        return noFile;
+    return native(copy);
+}
+
 bool regularSize(Native file, std::uint64_t& size)
 {
     LARGE_INTEGER length{};
@@ -179,4 +192,4 @@ void remove(const fs::path& path) { DeleteFileW(path.c_str()); }
 
 std::string lastError() { return std::system_category().message(static_cast<int>(GetLastError())); }
 
-} // namespace systemFile
+} // namespace files::os

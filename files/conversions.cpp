@@ -1,5 +1,8 @@
-#include "paths.h"
+#include "conversions.h"
 
+#include <type_traits>
+
+namespace files {
 namespace {
 
 bool isHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -47,39 +50,51 @@ std::string utf8FromUnits(std::wstring_view units)
 
 std::wstring unitsFromUtf8(std::string_view text)
 {
+    // The smallest code point of each sequence length: a longer form of a smaller
+    // one (an overlong form, such as C0 80 for NUL) is malformed.
+    constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
     std::wstring units;
     units.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 1;
         char32_t point = lead < 0x80 ? lead : 0xFFFD;
         bool whole = length > 1 && i + length <= text.size();
         for (std::size_t k = 1; whole && k < length; ++k)
             whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
         if (whole) {
-            point = lead & (0x7F >> length);
+            char32_t decoded = lead & (0x7F >> length);
             for (std::size_t k = 1; k < length; ++k)
-                point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+                decoded = (decoded << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+            whole = decoded >= smallest[length] && decoded <= 0x10FFFF;
+            point = whole ? decoded : point;
         }
         i += whole ? length : 1;
-        if (point >= 0x10000 && point <= 0x10FFFF) {
+        if (point >= 0x10000) {
             point -= 0x10000;
             units.push_back(static_cast<wchar_t>(0xD800 + (point >> 10)));
             units.push_back(static_cast<wchar_t>(0xDC00 + (point & 0x3FF)));
         } else {
-            units.push_back(static_cast<wchar_t>(point > 0x10FFFF ? 0xFFFD : point));
+            units.push_back(static_cast<wchar_t>(point));
         }
     }
     return units;
 }
 
+namespace {
+// A path's own form: UTF-16 units where paths are wide, the bytes elsewhere.
+[[maybe_unused]] std::string utf8Of(const std::wstring& units) { return utf8FromUnits(units); }
+[[maybe_unused]] const std::string& utf8Of(const std::string& bytes) { return bytes; }
+} // namespace
+
+std::string utf8FromPath(const std::filesystem::path& path) { return utf8Of(path.native()); }
+
 std::filesystem::path pathFromUtf8(std::string_view text)
 {
-#if defined(_WIN32)
-    return std::filesystem::path(unitsFromUtf8(text));
-#else
-    return std::filesystem::path(std::string(text));
-#endif
+    if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>)
+        return std::filesystem::path(unitsFromUtf8(text));
+    else
+        return std::filesystem::path(std::string(text));
 }
 
 std::filesystem::path pathInFolder(std::string_view folder, std::string_view relative)
@@ -88,3 +103,5 @@ std::filesystem::path pathInFolder(std::string_view folder, std::string_view rel
     path /= std::filesystem::path(relative).make_preferred();
     return path;
 }
+
+} // namespace files
