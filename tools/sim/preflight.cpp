@@ -1,6 +1,5 @@
 #include "preflight.h"
 
-#include "checkedFiles.h"
 #include "conversions.h"
 #include "picture.h"
 #include "words.h"
@@ -8,10 +7,12 @@
 namespace qsim {
 namespace {
 
+constexpr char noPictures[] = "this quillfort-sim was built without pictures";
+
 std::string pictureProblem(const std::string& word, const std::filesystem::path& path)
 {
     if (!picturesAvailable())
-        return "this quillfort-sim was built without pictures";
+        return noPictures;
     if (const std::string problem = picturePathProblem(path); !problem.empty())
         return "the picture path " + echoed(word) + " " + problem;
     return "";
@@ -43,7 +44,7 @@ std::string Preflight::check(const Statement& s) const
     }
     if (name == "background") {
         if (!picturesAvailable())
-            return "this quillfort-sim was built without pictures";
+            return noPictures;
         if (const Background background = readBackground(files::pathFromUtf8(s.words[0]));
             !background.problem.empty())
             return "cannot read background picture " + echoed(s.words[0]) + ": " + background.problem;
