@@ -29,6 +29,9 @@ template <class Number> char* putLine(char* out, const char* label, Number value
 // A file that could not be written is tried again this often, until it can be.
 constexpr float statsRetryDelay = 0.5f;
 
+// A console line about the file: its name, then what happened.
+std::string aboutStats(const std::string& said) { return std::string(names::statsFile) + ": " + said; }
+
 } // namespace
 
 // The four lines of the file, as they stand, in `text`.
@@ -60,7 +63,7 @@ void tarnuPlugin::writeStatsFile()
     const FileWrite written = putStatsFile();
     if (written.written())
         return statsCaughtUp();
-    cvarManager->log(std::string(names::statsFile) + ": " + written.says());
+    cvarManager->log(aboutStats(written.says()));
     // What stands in the file's place is left alone; anything else may pass.
     if (written.outcome == FileWrite::Outcome::NotRegular)
         return;
@@ -77,7 +80,7 @@ void tarnuPlugin::retryStatsFile()
     if (written.written())
         statsCaughtUp();
     else if (written.outcome == FileWrite::Outcome::NotRegular)
-        cvarManager->log(std::string(names::statsFile) + ": " + written.says());
+        cvarManager->log(aboutStats(written.says()));
     else
         scheduleStatsRetry();
 }
@@ -93,7 +96,7 @@ void tarnuPlugin::scheduleStatsRetry()
 void tarnuPlugin::statsCaughtUp()
 {
     if (statsBehind)
-        cvarManager->log(std::string(names::statsFile) + ": up to date again");
+        cvarManager->log(aboutStats("up to date again"));
     statsBehind = false;
 }
 
@@ -110,6 +113,5 @@ void tarnuPlugin::lastStatsWrite()
     std::string figures(statsText(text));
     for (std::size_t at = figures.find("\r\n"); at != std::string::npos; at = figures.find("\r\n", at))
         figures.replace(at, 2, ", ");
-    cvarManager->log(std::string(names::statsFile) + ": behind at unload (" + written.says() +
-                     "); it would hold " + figures);
+    cvarManager->log(aboutStats("behind at unload (" + written.says() + "); it would hold " + figures));
 }

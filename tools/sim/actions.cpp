@@ -165,9 +165,9 @@ Outcome Runner::frame(const Statement& s)
 // Read once here: the file was checked before the scenario ran, but may have gone since.
 Outcome Runner::background(const Statement& s)
 {
-    Background background = readBackground(files::pathFromUtf8(s.words[0]));
+    Background background = readBackground(s.words[0]);
     if (!background.problem.empty())
-        return error(s, "cannot read background picture " + echoed(s.words[0]) + ": " + background.problem);
+        return error(s, background.problem);
     background_ = std::move(background.png);
     return Outcome::Done;
 }

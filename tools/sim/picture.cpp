@@ -2,7 +2,9 @@
 // a background. Drawing is pictureCairo.cpp, or pictureNone.cpp in a build without Cairo.
 #include "picture.h"
 
+#include "conversions.h"
 #include "wholeFile.h"
+#include "words.h"
 
 namespace qsim {
 namespace {
@@ -36,21 +38,25 @@ std::string picturePathProblem(const std::filesystem::path& png)
     return std::filesystem::is_directory(png, ignored) ? "names a folder" : "";
 }
 
-Background readBackground(const std::filesystem::path& path)
+Background readBackground(const std::string& name)
 {
-    files::FileRead read = files::readWholeFile(path, backgroundLimit);
+    files::FileRead read = files::readWholeFile(files::pathFromUtf8(name), backgroundLimit);
+    std::string problem;
     switch (read.outcome) {
     case files::FileRead::Outcome::Read: break;
-    case files::FileRead::Outcome::Missing: return {{}, "no such file"};
+    case files::FileRead::Outcome::Missing: problem = "no such file"; break;
     case files::FileRead::Outcome::NotRegular:
-        return {{}, "not a regular file (a folder, a pipe or a device)"};
-    case files::FileRead::Outcome::TooLarge: return {{}, "larger than 64 MiB"};
-    case files::FileRead::Outcome::Failed: return {{}, read.reason};
+        problem = "not a regular file (a folder, a pipe or a device)";
+        break;
+    case files::FileRead::Outcome::TooLarge: problem = "larger than 64 MiB"; break;
+    case files::FileRead::Outcome::Failed: problem = read.reason; break;
     }
-    if (!isPng(read.bytes))
-        return {{}, "not a PNG picture"};
-    if (std::string problem = pngProblem(read.bytes); !problem.empty())
-        return {{}, std::move(problem)};
+    if (problem.empty() && !isPng(read.bytes))
+        problem = "not a PNG picture";
+    if (problem.empty())
+        problem = pngProblem(read.bytes);
+    if (!problem.empty())
+        return {{}, "cannot read background picture " + echoed(name) + ": " + problem};
     return {std::move(read.bytes), {}};
 }
 

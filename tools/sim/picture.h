@@ -20,12 +20,13 @@ std::string pictureSizeProblem(int width, int height);
 std::string picturePathProblem(const std::filesystem::path& png);
 
 // A background picture: the bytes of a bounded regular PNG file that decodes, or
-// what is wrong with the file. Never opens a pipe or a device for reading.
+// the error that says what is wrong with the file. Never opens a pipe or a device
+// for reading. `name` is the path as the scenario gives it (UTF-8).
 struct Background {
     std::string png;
     std::string problem;
 };
-Background readBackground(const std::filesystem::path& path);
+Background readBackground(const std::string& name);
 
 // Draws the calls over the background (a PNG's bytes, scaled to the desktop) or a
 // neutral one, and writes a PNG. Returns what went wrong, or an empty text.

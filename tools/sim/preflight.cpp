@@ -45,9 +45,7 @@ std::string Preflight::check(const Statement& s) const
     if (name == "background") {
         if (!picturesAvailable())
             return noPictures;
-        if (const Background background = readBackground(files::pathFromUtf8(s.words[0]));
-            !background.problem.empty())
-            return "cannot read background picture " + echoed(s.words[0]) + ": " + background.problem;
+        return readBackground(s.words[0]).problem;
     }
     return "";
 }
