@@ -4,6 +4,7 @@
 // the system's words.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -16,6 +17,12 @@ namespace files::os {
 
 using Native = std::intptr_t; // a descriptor or a handle
 inline constexpr Native noFile = -1;
+
+// The system's own calls, in one table per platform (systemCallsPosix.h,
+// systemCallsWindows.h). Everything below calls through it, so that a test can
+// make any of them fail, on every platform.
+struct SystemCalls;
+SystemCalls& systemCalls();
 
 // What a name leads to once every link on the way is followed.
 struct Target {
@@ -55,14 +62,39 @@ bool close(Native file);
 // `file` becomes noFile; on Windows it stays open until it is moved or discarded.
 bool endWriting(Native& file);
 
+// True where moving a file over one that readers poll turns some of them away for
+// a moment: on Windows the move holds the file with the right to delete it, and
+// every open that does not share deletion is refused until it lets go.
+bool movesTurnReadersAway();
+
+enum class Moved {
+    Done,
+    NotOnDisk, // moved, but the move itself may not have reached the disk
+    Refused,   // nothing moved
+};
 // Moves the new file `from` over `to` in one step; `file` is its handle, or noFile
 // once closed. OnDisk: the move itself reaches the disk.
-bool move(Native file, const std::filesystem::path& from, const std::filesystem::path& to,
-          Durability durability);
+Moved move(Native file, const std::filesystem::path& from, const std::filesystem::path& to,
+           Durability durability);
 // Deletes the new file and closes its handle if still open: through the handle
 // where the system allows it, so that it goes even while another program reads it.
 void discard(Native file, const std::filesystem::path& path);
-void remove(const std::filesystem::path& path);
+
+// Keeps other processes from clearing leftovers in the folder while `lock` is
+// open: false when one is clearing them now. Where a file can be removed only by
+// its name (POSIX), this is what makes the file removed the one that was judged.
+bool lockForClearing(const std::filesystem::path& folder, Native& lock);
+// A file at a scratch name, as the clearing judges it. `file` is open where the
+// system removes a file through its handle (Windows), and noFile elsewhere.
+struct Found {
+    Target::Kind kind;             // Missing, Regular, Other (a link too), or Unknown
+    std::chrono::milliseconds age; // since it was last written: negative when dated in the future
+    Native file;
+};
+Found findLeftover(const std::filesystem::path& path);
+// Removes the file found there; its handle stays the caller's to close.
+bool removeLeftover(Native file, const std::filesystem::path& path);
+
 std::string lastError();
 
 } // namespace files::os

@@ -2,12 +2,16 @@
 #include "systemFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <system_error>
 #include <utility>
+
+#include "systemCallsPosix.h"
 
 namespace files::os {
 namespace {
@@ -19,20 +23,63 @@ int descriptor(Native file) { return static_cast<int>(file); }
 // As many links as the system itself follows before it gives up.
 constexpr int linkHops = 40;
 
+SystemCalls calls = {
+    [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
+    ::close,
+    ::lstat,
+    ::stat,
+    ::fstat,
+    ::readlink,
+    ::fchmod,
+    ::read,
+    ::write,
+    ::lseek,
+    ::ftruncate,
+    ::fsync,
+    ::rename,
+    ::unlink,
+    ::flock,
+    [](int file) { return ::fcntl(file, F_DUPFD_CLOEXEC, 0); },
+};
+
+// What a link says, or false.
+bool readLink(const fs::path& path, fs::path& next)
+{
+    std::string text(256, '\0');
+    for (;;) {
+        const ssize_t length = calls.readlink(path.c_str(), text.data(), text.size());
+        if (length < 0)
+            return false;
+        if (static_cast<std::size_t>(length) < text.size()) {
+            next = text.substr(0, static_cast<std::size_t>(length));
+            return true;
+        }
+        text.resize(text.size() * 2);
+    }
+}
+
+Target::Kind kindOf(const struct stat& status)
+{
+    if (S_ISREG(status.st_mode))
+        return Target::Kind::Regular;
+    return Target::Kind::Other;
+}
+
 } // namespace
+
+SystemCalls& systemCalls() { return calls; }
 
 Target findTarget(const fs::path& named)
 {
     fs::path path = named;
     for (int hops = 0; hops < linkHops; ++hops) {
         struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0)
+        if (calls.lstat(path.c_str(), &status) != 0)
             return {path, errno == ENOENT ? Target::Kind::Missing : Target::Kind::Unknown};
         if (!S_ISLNK(status.st_mode))
-            return {path, S_ISREG(status.st_mode) ? Target::Kind::Regular : Target::Kind::Other};
-        std::error_code error;
-        const fs::path next = fs::read_symlink(path, error);
-        if (error)
+            return {path, kindOf(status)};
+        fs::path next;
+        if (!readLink(path, next))
             return {path, Target::Kind::Unknown};
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
@@ -41,10 +88,10 @@ Target findTarget(const fs::path& named)
 
 Native createNew(const fs::path& path, const fs::path& like)
 {
-    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int file = calls.open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     struct stat status {};
-    if (file >= 0 && ::stat(like.c_str(), &status) == 0)
-        ::fchmod(file, status.st_mode & 07777);
+    if (file >= 0 && calls.stat(like.c_str(), &status) == 0)
+        calls.fchmod(file, status.st_mode & 07777);
     return file;
 }
 
@@ -52,22 +99,22 @@ bool nameTaken(const fs::path&) { return errno == EEXIST; }
 
 Native openInPlace(const fs::path& path)
 {
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    return calls.open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
 }
 
 Native openForReading(const fs::path& path)
 {
-    return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return calls.open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
 }
 
-Native openStream(const fs::path& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+Native openStream(const fs::path& path) { return calls.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0); }
 
-Native standardInput() { return ::fcntl(0, F_DUPFD_CLOEXEC, 0); }
+Native standardInput() { return calls.dup(0); }
 
 bool regularSize(Native file, std::uint64_t& size)
 {
     struct stat status {};
-    if (::fstat(descriptor(file), &status) != 0 || !S_ISREG(status.st_mode))
+    if (calls.fstat(descriptor(file), &status) != 0 || !S_ISREG(status.st_mode))
         return false;
     size = static_cast<std::uint64_t>(status.st_size);
     return true;
@@ -76,7 +123,7 @@ bool regularSize(Native file, std::uint64_t& size)
 bool writeAll(Native file, std::string_view bytes)
 {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(descriptor(file), bytes.data(), bytes.size());
+        const ssize_t written = calls.write(descriptor(file), bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR)
             continue;
         if (written == 0)
@@ -92,48 +139,82 @@ long long readSome(Native file, char* buffer, std::size_t size)
 {
     ssize_t read = 0;
     do
-        read = ::read(descriptor(file), buffer, size);
+        read = calls.read(descriptor(file), buffer, size);
     while (read < 0 && errno == EINTR);
     return read;
 }
 
 bool cutHere(Native file)
 {
-    const off_t end = ::lseek(descriptor(file), 0, SEEK_CUR);
-    return end >= 0 && ::ftruncate(descriptor(file), end) == 0;
+    const off_t end = calls.lseek(descriptor(file), 0, SEEK_CUR);
+    return end >= 0 && calls.ftruncate(descriptor(file), end) == 0;
 }
 
-bool syncToDisk(Native file) { return ::fsync(descriptor(file)) == 0; }
+bool syncToDisk(Native file) { return calls.fsync(descriptor(file)) == 0; }
 
-bool close(Native file) { return ::close(descriptor(file)) == 0; }
+bool close(Native file) { return calls.close(descriptor(file)) == 0; }
 
 // A network file system may report a write it could not do only here.
 bool endWriting(Native& file) { return close(std::exchange(file, noFile)); }
 
-bool move(Native, const fs::path& from, const fs::path& to, Durability durability)
-{
-    if (::rename(from.c_str(), to.c_str()) != 0)
-        return false;
-    if (durability == Durability::OnDisk) {
-        // The move itself reaches the disk only with its folder.
-        const fs::path folder = to.parent_path();
-        const int handle = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (handle >= 0) {
-            ::fsync(handle);
-            ::close(handle);
-        }
-    }
-    return true;
-}
+// A rename takes the name in one step and holds no handle on the file.
+bool movesTurnReadersAway() { return false; }
 
-void remove(const fs::path& path) { ::unlink(path.c_str()); }
+Moved move(Native, const fs::path& from, const fs::path& to, Durability durability)
+{
+    if (calls.rename(from.c_str(), to.c_str()) != 0)
+        return Moved::Refused;
+    if (durability == Durability::Cached)
+        return Moved::Done;
+    // The move itself reaches the disk only with its folder.
+    const fs::path folder = to.parent_path();
+    const int handle =
+        calls.open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (handle < 0)
+        return Moved::NotOnDisk;
+    const bool synced = calls.fsync(handle) == 0;
+    const int error = errno;
+    calls.close(handle);
+    errno = error;
+    return synced ? Moved::Done : Moved::NotOnDisk;
+}
 
 void discard(Native file, const fs::path& path)
 {
     if (file != noFile)
         close(file);
-    os::remove(path);
+    calls.unlink(path.c_str());
 }
+
+// A lock on the folder itself, which every process clearing it takes.
+bool lockForClearing(const fs::path& folder, Native& lock)
+{
+    lock = calls.open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (lock == noFile)
+        return false;
+    if (calls.flock(descriptor(lock), LOCK_EX | LOCK_NB) == 0)
+        return true;
+    const int error = errno;
+    close(std::exchange(lock, noFile));
+    errno = error;
+    return false;
+}
+
+// Judged by its name: the lock on the folder keeps the name's file from changing
+// hands before it is removed.
+Found findLeftover(const fs::path& path)
+{
+    struct stat status {};
+    if (calls.lstat(path.c_str(), &status) != 0)
+        return {errno == ENOENT ? Target::Kind::Missing : Target::Kind::Unknown, {}, noFile};
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const auto age = std::chrono::seconds(now.tv_sec - status.st_mtim.tv_sec) +
+                     std::chrono::nanoseconds(now.tv_nsec - status.st_mtim.tv_nsec);
+    return {kindOf(status), std::chrono::duration_cast<std::chrono::milliseconds>(age), noFile};
+}
+
+bool removeLeftover(Native, const fs::path& path) { return calls.unlink(path.c_str()) == 0; }
 
 std::string lastError() { return std::generic_category().message(errno); }
 

@@ -1,10 +1,10 @@
 // The file calls on Windows, through wide paths.
 #include "systemFile.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <system_error>
+
+#include "systemCallsWindows.h"
 
 namespace files::os {
 namespace {
@@ -15,14 +15,41 @@ HANDLE handle(Native file) { return reinterpret_cast<HANDLE>(file); }
 Native native(HANDLE file) { return reinterpret_cast<Native>(file); }
 
 constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// ERROR_NO_SUCH_DEVICE, which not every set of headers names.
+constexpr DWORD noSuchDevice = 433;
+
+SystemCalls calls = {
+    ::CreateFileW,
+    ::CloseHandle,
+    ::GetFileType,
+    ::GetFileInformationByHandle,
+    ::GetFinalPathNameByHandleW,
+    ::GetFileAttributesW,
+    ::GetFileSizeEx,
+    ::ReadFile,
+    ::WriteFile,
+    ::SetEndOfFile,
+    ::FlushFileBuffers,
+    ::SetFileInformationByHandle,
+    ::MoveFileExW,
+    ::DeleteFileW,
+    ::GetStdHandle,
+    ::DuplicateHandle,
+};
+
+HANDLE openForAttributes(const fs::path& path, DWORD flags)
+{
+    return calls.CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, shareAll, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+}
 
 // The name of an open file with every link on the way resolved; empty if the system cannot say.
 fs::path finalName(HANDLE file)
 {
     std::wstring name(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()),
-                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        const DWORD length = calls.GetFinalPathNameByHandleW(
+            file, name.data(), static_cast<DWORD>(name.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
         if (length == 0)
             return {};
         if (length < name.size())
@@ -31,57 +58,63 @@ fs::path finalName(HANDLE file)
     }
 }
 
-// A rename, through the new file's own handle, that readers allowing deletion do
-// not hold up (POSIX semantics).
-bool renamePosix(HANDLE file, const fs::path& to)
+// The file is a link itself when the system's final name for it is not its
+// folder's final name with the file's own name: the system may spell a name
+// otherwise (it drops a trailing dot), so a path that is no link is used as given.
+fs::path resolved(const fs::path& path, HANDLE file)
 {
-    const std::wstring& name = to.native();
-    const auto nameBytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
-    std::string buffer(sizeof(FILE_RENAME_INFO) + nameBytes, '\0');
-    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    // The flags share their place with the older ReplaceIfExists.
-    const DWORD flags = 0x1 | FILE_RENAME_FLAG_POSIX_SEMANTICS; // 0x1: FILE_RENAME_FLAG_REPLACE_IF_EXISTS
-    std::copy_n(reinterpret_cast<const char*>(&flags), sizeof flags, buffer.data());
-    info->FileNameLength = nameBytes;
-    std::copy_n(name.data(), name.size(), static_cast<wchar_t*>(info->FileName));
-    // FileRenameInfoEx, which the headers declare only for newer targets.
-    const auto renameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
-    return SetFileInformationByHandle(file, renameInfoEx, info, static_cast<DWORD>(buffer.size())) != 0;
+    const fs::path whole = finalName(file);
+    const HANDLE folder = openForAttributes(path.parent_path().empty() ? "." : path.parent_path(), 0);
+    if (whole.empty() || folder == INVALID_HANDLE_VALUE) {
+        if (folder != INVALID_HANDLE_VALUE)
+            calls.CloseHandle(folder);
+        return whole.empty() ? path : whole;
+    }
+    const std::wstring direct = (finalName(folder) / path.filename()).native();
+    calls.CloseHandle(folder);
+    const std::wstring& final = whole.native();
+    const bool same = CompareStringOrdinal(direct.c_str(), static_cast<int>(direct.size()), final.c_str(),
+                                           static_cast<int>(final.size()), TRUE) == CSTR_EQUAL;
+    return same ? path : whole;
 }
 
-bool unsupported(DWORD error)
+Target::Kind kindOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& information)
 {
-    return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
-           error == ERROR_INVALID_FUNCTION;
+    if (calls.GetFileType(file) != FILE_TYPE_DISK || !calls.GetFileInformationByHandle(file, &information))
+        return Target::Kind::Other;
+    return (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Target::Kind::Other
+                                                                          : Target::Kind::Regular;
 }
 
 } // namespace
 
-// The system resolves links, Wine's host links too, which it does not show as links.
+SystemCalls& systemCalls() { return calls; }
+
+// The system resolves links, Wine's host links too, which it does not show as
+// links. A Unix socket seen through Wine cannot be opened at all (no such device).
 Target findTarget(const fs::path& path)
 {
-    const HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, shareAll, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file = openForAttributes(path, 0);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-        return {path, missing ? Target::Kind::Missing : Target::Kind::Unknown};
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return {path, Target::Kind::Missing};
+        return {path, error == noSuchDevice ? Target::Kind::Other : Target::Kind::Unknown};
     }
     BY_HANDLE_FILE_INFORMATION information{};
-    const bool regular = GetFileType(file) == FILE_TYPE_DISK &&
-                         GetFileInformationByHandle(file, &information) &&
-                         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    const fs::path resolved = finalName(file);
-    CloseHandle(file);
-    return {resolved.empty() ? path : resolved, regular ? Target::Kind::Regular : Target::Kind::Other};
+    const Target::Kind kind = kindOf(file, information);
+    const fs::path target = resolved(path, file);
+    calls.CloseHandle(file);
+    return {target, kind};
 }
 
-// Shared only with the move's own open: a program that opens new files as they
-// appear (a scanner, an indexer) and would not let them be deleted cannot open it.
+// Shared with everyone, so that a reader allowing deletion may open the file once
+// it bears its final name; a program that opens new files as they appear (a
+// scanner, an indexer) and would not let them be deleted cannot open it.
 Native createNew(const fs::path& path, const fs::path&)
 {
-    return native(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return native(calls.CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, shareAll, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // A file still held open by another program after its deletion keeps its name, and
@@ -91,21 +124,21 @@ bool nameTaken(const fs::path& path)
     const DWORD error = GetLastError();
     const bool taken =
         error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
-        (error == ERROR_ACCESS_DENIED && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+        (error == ERROR_ACCESS_DENIED && calls.GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
     SetLastError(error);
     return taken;
 }
 
 Native openInPlace(const fs::path& path)
 {
-    return native(CreateFileW(path.c_str(), GENERIC_WRITE, shareAll, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return native(calls.CreateFileW(path.c_str(), GENERIC_WRITE, shareAll, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 Native openForReading(const fs::path& path)
 {
-    return native(CreateFileW(path.c_str(), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return native(calls.CreateFileW(path.c_str(), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 Native openStream(const fs::path& path) { return openForReading(path); }
@@ -113,10 +146,10 @@ Native openStream(const fs::path& path) { return openForReading(path); }
 Native standardInput()
 {
     HANDLE copy = INVALID_HANDLE_VALUE;
-    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    const HANDLE in = calls.GetStdHandle(STD_INPUT_HANDLE);
     if (in == nullptr || in == INVALID_HANDLE_VALUE ||
-        !DuplicateHandle(GetCurrentProcess(), in, GetCurrentProcess(), &copy, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS))
+        !calls.DuplicateHandle(GetCurrentProcess(), in, GetCurrentProcess(), &copy, 0, FALSE,
+                               DUPLICATE_SAME_ACCESS))
         return noFile;
     return native(copy);
 }
@@ -124,7 +157,7 @@ Native standardInput()
 bool regularSize(Native file, std::uint64_t& size)
 {
     LARGE_INTEGER length{};
-    if (GetFileType(handle(file)) != FILE_TYPE_DISK || !GetFileSizeEx(handle(file), &length))
+    if (calls.GetFileType(handle(file)) != FILE_TYPE_DISK || !calls.GetFileSizeEx(handle(file), &length))
         return false;
     size = static_cast<std::uint64_t>(length.QuadPart);
     return true;
@@ -135,7 +168,7 @@ bool writeAll(Native file, std::string_view bytes)
     while (!bytes.empty()) {
         DWORD written = 0;
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        if (!WriteFile(handle(file), bytes.data(), chunk, &written, nullptr))
+        if (!calls.WriteFile(handle(file), bytes.data(), chunk, &written, nullptr))
             return false;
         if (written == 0) {
             SetLastError(ERROR_WRITE_FAULT);
@@ -150,45 +183,83 @@ long long readSome(Native file, char* buffer, std::size_t size)
 {
     DWORD read = 0;
     const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-    return ReadFile(handle(file), buffer, chunk, &read, nullptr) ? static_cast<long long>(read) : -1;
+    return calls.ReadFile(handle(file), buffer, chunk, &read, nullptr) ? static_cast<long long>(read) : -1;
 }
 
-bool cutHere(Native file) { return SetEndOfFile(handle(file)) != 0; }
+bool cutHere(Native file) { return calls.SetEndOfFile(handle(file)) != 0; }
 
-bool syncToDisk(Native file) { return FlushFileBuffers(handle(file)) != 0; }
+bool syncToDisk(Native file) { return calls.FlushFileBuffers(handle(file)) != 0; }
 
-bool close(Native file) { return CloseHandle(handle(file)) != 0; }
+bool close(Native file) { return calls.CloseHandle(handle(file)) != 0; }
 
 // The handle stays open, so that no other program gets hold of the file before it
 // is moved or discarded.
 bool endWriting(Native&) { return true; }
 
-// A move that must reach the disk goes through MoveFileEx, which can write through;
-// the others try the POSIX rename first, where the system offers it.
-bool move(Native file, const fs::path& from, const fs::path& to, Durability durability)
+bool movesTurnReadersAway() { return true; }
+
+// MoveFileEx, which can write through: under Wine the POSIX rename is not offered,
+// and the file's handle, still open, holds what a rename through it would.
+Moved move(Native, const fs::path& from, const fs::path& to, Durability durability)
 {
-    if (durability == Durability::Cached && file != noFile) {
-        if (renamePosix(handle(file), to))
-            return true;
-        if (!unsupported(GetLastError()))
-            return false;
-    }
     const DWORD through = durability == Durability::OnDisk ? MOVEFILE_WRITE_THROUGH : 0;
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | through) != 0;
+    if (calls.MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | through))
+        return Moved::Done;
+    // Writing through may fail after the move itself: the new file is then in place.
+    const DWORD error = GetLastError();
+    const bool moved = calls.GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                       GetLastError() == ERROR_FILE_NOT_FOUND;
+    SetLastError(error);
+    return moved ? Moved::NotOnDisk : Moved::Refused;
 }
 
 void discard(Native file, const fs::path& path)
 {
     FILE_DISPOSITION_INFO deleted{TRUE};
-    const bool marked = file != noFile && SetFileInformationByHandle(handle(file), FileDispositionInfo,
-                                                                     &deleted, sizeof deleted) != 0;
+    const bool marked = file != noFile && calls.SetFileInformationByHandle(handle(file), FileDispositionInfo,
+                                                                           &deleted, sizeof deleted) != 0;
     if (file != noFile)
         close(file);
     if (!marked)
-        DeleteFileW(path.c_str());
+        calls.DeleteFileW(path.c_str());
 }
 
-void remove(const fs::path& path) { DeleteFileW(path.c_str()); }
+// A leftover is removed through the handle it was judged by, so no lock is needed.
+bool lockForClearing(const fs::path&, Native& lock)
+{
+    lock = noFile;
+    return true;
+}
+
+Found findLeftover(const fs::path& path)
+{
+    const HANDLE file =
+        calls.CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, shareAll, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return {missing ? Target::Kind::Missing : Target::Kind::Unknown, {}, noFile};
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    Target::Kind kind = kindOf(file, information);
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        kind = Target::Kind::Other;
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& time) {
+        return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
+                                      time.dwLowDateTime);
+    };
+    const auto age = std::chrono::milliseconds((ticks(now) - ticks(information.ftLastWriteTime)) / 10000);
+    return {kind, age, native(file)};
+}
+
+bool removeLeftover(Native file, const fs::path&)
+{
+    FILE_DISPOSITION_INFO deleted{TRUE};
+    return calls.SetFileInformationByHandle(handle(file), FileDispositionInfo, &deleted, sizeof deleted) != 0;
+}
 
 std::string lastError() { return std::system_category().message(static_cast<int>(GetLastError())); }
 

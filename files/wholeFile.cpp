@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <utility>
 
 #include "conversions.h"
@@ -40,6 +41,9 @@ private:
 constexpr int scratchNames = 64;
 // A write takes milliseconds: a scratch this much older was left by a crash.
 constexpr auto leftoverAge = std::chrono::minutes(1);
+// Some file systems keep times to two seconds (FAT): a scratch being written may
+// seem dated that far ahead. One dated further ahead belongs to no write under way.
+constexpr auto clockSlack = std::chrono::seconds(2);
 
 fs::path scratchName(const fs::path& target, int number)
 {
@@ -51,27 +55,39 @@ fs::path scratchName(const fs::path& target, int number)
     return target.parent_path() / name;
 }
 
-// Removes the scratch files that crashes left beside the target; never a younger
-// one, which a write under way in another process may be using.
-void removeLeftovers(const fs::path& target)
+// What kept the scratch names taken after a clearing, in words: the first thing
+// that stands in the way, or nothing when only younger scratches do.
+std::string clearScratches(const fs::path& target)
 {
-    const auto now = fs::file_time_type::clock::now();
+    Native lock = noFile;
+    if (!os::lockForClearing(target.parent_path(), lock))
+        return "the leftovers cannot be cleared now: " + os::lastError();
+    const Handle locked(lock);
+    std::string obstacle;
+    const auto note = [&](const fs::path& name, const std::string& what) {
+        if (obstacle.empty())
+            obstacle = utf8FromPath(name.filename()) + what;
+    };
     for (int number = 0; number < scratchNames; ++number) {
         const fs::path name = scratchName(target, number);
-        std::error_code error;
-        if (!fs::is_regular_file(fs::symlink_status(name, error)))
-            continue;
-        const auto written = fs::last_write_time(name, error);
-        if (!error && now - written > leftoverAge)
-            os::remove(name);
+        const os::Found found = os::findLeftover(name);
+        const Handle held(found.file);
+        if (found.kind == Kind::Unknown)
+            note(name, " cannot be looked at: " + os::lastError());
+        else if (found.kind == Kind::Other)
+            note(name, " is not a regular file");
+        else if (found.kind == Kind::Regular && (found.age > leftoverAge || found.age < -clockSlack) &&
+                 !os::removeLeftover(found.file, name))
+            note(name, " cannot be removed: " + os::lastError());
     }
+    return obstacle;
 }
 
 // Nothing is looked at while the first name is free; the first taken name clears
 // the leftovers once, and is tried again.
 Native createScratch(const fs::path& target, fs::path& scratch, std::string& reason)
 {
-    bool cleared = false;
+    std::optional<std::string> obstacle;
     for (int number = 0; number < scratchNames; ++number) {
         scratch = scratchName(target, number);
         const Native file = os::createNew(scratch, target);
@@ -81,14 +97,14 @@ Native createScratch(const fs::path& target, fs::path& scratch, std::string& rea
             reason = os::lastError();
             return noFile;
         }
-        if (!cleared) {
-            cleared = true;
-            removeLeftovers(target);
+        if (!obstacle) {
+            obstacle = clearScratches(target);
             --number; // the same name again
         }
     }
     reason = "every scratch name is taken (" + utf8FromPath(scratchName(target, 0).filename()) + " to ." +
-             std::to_string(scratchNames - 1) + ".tmp), none for more than a minute";
+             std::to_string(scratchNames - 1) + ".tmp)" +
+             (obstacle->empty() ? ", none for more than a minute" : ": " + *obstacle);
     return noFile;
 }
 
@@ -139,9 +155,10 @@ FileRead readWholeFile(const fs::path& path, std::size_t limit)
     return {FileRead::Outcome::Read, std::move(bytes), {}};
 }
 
-FileWrite replaceWholeFile(const fs::path& path, std::string_view bytes, Durability durability)
+namespace {
+
+FileWrite replaceTarget(const os::Target& target, std::string_view bytes, Durability durability)
 {
-    const os::Target target = os::findTarget(path);
     if (target.kind == Kind::Other)
         return {FileWrite::Outcome::NotRegular, {}};
     fs::path scratchPath;
@@ -156,17 +173,18 @@ FileWrite replaceWholeFile(const fs::path& path, std::string_view bytes, Durabil
         os::discard(scratch.release(), scratchPath);
         return {FileWrite::Outcome::NotWritten, std::move(reason)};
     }
-    if (!os::move(scratch.get(), scratchPath, target.path, durability)) {
-        reason = os::lastError();
-        os::discard(scratch.release(), scratchPath);
-        return {FileWrite::Outcome::NotMoved, std::move(reason)};
+    switch (os::move(scratch.get(), scratchPath, target.path, durability)) {
+    case os::Moved::Done: return {FileWrite::Outcome::Written, {}};
+    case os::Moved::NotOnDisk: return {FileWrite::Outcome::NotOnDisk, os::lastError()};
+    case os::Moved::Refused: break;
     }
-    return {FileWrite::Outcome::Written, {}};
+    reason = os::lastError();
+    os::discard(scratch.release(), scratchPath);
+    return {FileWrite::Outcome::NotMoved, std::move(reason)};
 }
 
-FileWrite overwriteWholeFile(const fs::path& path, std::string_view bytes)
+FileWrite overwriteTarget(const os::Target& target, std::string_view bytes)
 {
-    const os::Target target = os::findTarget(path);
     if (target.kind == Kind::Other)
         return {FileWrite::Outcome::NotRegular, {}};
     Handle file(os::openInPlace(target.path));
@@ -184,5 +202,30 @@ FileWrite overwriteWholeFile(const fs::path& path, std::string_view bytes)
         return {FileWrite::Outcome::NotWritten, std::move(reason)};
     return {FileWrite::Outcome::Written, {}};
 }
+
+} // namespace
+
+FileWrite replaceWholeFile(const fs::path& path, std::string_view bytes, Durability durability)
+{
+    return replaceTarget(os::findTarget(path), bytes, durability);
+}
+
+FileWrite overwriteWholeFile(const fs::path& path, std::string_view bytes)
+{
+    return overwriteTarget(os::findTarget(path), bytes);
+}
+
+FileWrite updatePolledFile(const fs::path& path, std::string_view bytes)
+{
+    const os::Target target = os::findTarget(path);
+    const bool replace = target.kind == Kind::Missing || !os::movesTurnReadersAway();
+    FileWrite written = replace ? replaceTarget(target, bytes, Durability::Cached)
+                                : FileWrite{FileWrite::Outcome::NotMoved, {}};
+    if (written.outcome == FileWrite::Outcome::NoScratch || written.outcome == FileWrite::Outcome::NotMoved)
+        written = overwriteTarget(target, bytes);
+    return written;
+}
+
+void clearLeftovers(const fs::path& path) { clearScratches(os::findTarget(path).path); }
 
 } // namespace files

@@ -30,14 +30,18 @@ struct FileWrite {
         NoScratch,  // no file could be made beside it: the file is untouched
         NotWritten, // the new bytes could not be written whole: the file is untouched
         NotMoved,   // the new bytes were whole but could not replace the file
+        NotOnDisk,  // the new bytes replaced the file, but the move may not have reached the disk
     } outcome;
     std::string reason; // the system's words, when not Written
     bool written() const { return outcome == Outcome::Written; }
     // What the console says of a write that did not go through, after the file's name.
     std::string says() const
     {
-        return outcome == Outcome::NotRegular ? "left as it is: not a regular file"
-                                              : "cannot write: " + reason;
+        if (outcome == Outcome::NotRegular)
+            return "left as it is: not a regular file";
+        if (outcome == Outcome::NotOnDisk)
+            return "replaced, but the move may not have reached the disk: " + reason;
+        return "cannot write: " + reason;
     }
 };
 
@@ -45,10 +49,19 @@ struct FileWrite {
 enum class Durability { Cached, OnDisk };
 
 // Replaces the file with the bytes through a scratch file, which is removed after
-// any failure. A scratch that a crash left more than a minute ago is removed when
-// its name is found taken. OnDisk: the scratch reaches the disk before the move,
-// and the move after it.
+// any failure. A name found taken clears the leftovers first (see clearLeftovers).
+// OnDisk: the scratch reaches the disk before the move, and the move after it.
 FileWrite replaceWholeFile(const std::filesystem::path& path, std::string_view bytes, Durability durability);
+
+// For a small file that other programs poll: replaced where a move turns no reader
+// away, written in place where it would (Windows) once the file exists, and where
+// it cannot be replaced.
+FileWrite updatePolledFile(const std::filesystem::path& path, std::string_view bytes);
+
+// Removes the scratch files that crashes left beside the file: those last written
+// more than a minute ago or dated in the future, never a younger one, which a write
+// under way in another process may be using. Two processes never clear at once.
+void clearLeftovers(const std::filesystem::path& path);
 
 // For a file that cannot be replaced: writes the bytes over it from its start, then
 // cuts it to their length if it was longer. A reader may see the new bytes followed

@@ -58,6 +58,7 @@ void tarnuPlugin::writeSettingsFile()
     const std::string name = names::settingsPage;
     // A page that is a link stays one: the file it points at is read and replaced.
     const auto pagePath = files::pathInFolder(dataFolder, std::string(names::settingsFolder) + "/" + name);
+    files::clearLeftovers(pagePath); // once per load, before the write that might need their names
     const FileRead page = files::readWholeFile(pagePath, pageLimit);
     switch (page.outcome) {
     case FileRead::Outcome::Read: break;
@@ -74,8 +75,8 @@ void tarnuPlugin::writeSettingsFile()
     const FileWrite written = files::replaceWholeFile(pagePath, rewritten, files::Durability::OnDisk);
     if (!written.written())
         cvarManager->log(name + ": " + written.says());
-    // A whole copy that could not replace the page still asks for a reload; an
-    // incomplete one, or none, does not.
-    if (written.written() || written.outcome == FileWrite::Outcome::NotMoved)
+    // A whole copy, in place or not, asks for a reload; an incomplete one, or none, does not.
+    if (written.written() || written.outcome == FileWrite::Outcome::NotMoved ||
+        written.outcome == FileWrite::Outcome::NotOnDisk)
         cvarManager->executeCommand("cl_settings_refreshplugins", true);
 }

@@ -45,17 +45,19 @@ std::string_view tarnuPlugin::statsText(char (&text)[statsTextSize]) const
     return {text, static_cast<std::size_t>(out - text)};
 }
 
-// The figures as they stand, in the file: replaced in one step where it can be,
-// written in place where a reader on Windows lets it be written but not replaced.
+// The figures as they stand, in the file that overlays poll.
 FileWrite tarnuPlugin::putStatsFile()
 {
     char text[statsTextSize];
-    const std::string_view bytes = statsText(text);
-    const auto path = files::pathInFolder(dataFolder, names::statsFile);
-    FileWrite written = files::replaceWholeFile(path, bytes, files::Durability::Cached);
-    if (written.outcome == FileWrite::Outcome::NoScratch || written.outcome == FileWrite::Outcome::NotMoved)
-        written = files::overwriteWholeFile(path, bytes);
-    return written;
+    return files::updatePolledFile(files::pathInFolder(dataFolder, names::statsFile), statsText(text));
+}
+
+// Scratch copies that a crash left at any name go at load, as the writes clear
+// them only when they find their first name taken.
+void tarnuPlugin::startStatsFile()
+{
+    files::clearLeftovers(files::pathInFolder(dataFolder, names::statsFile));
+    writeStatsFile();
 }
 
 void tarnuPlugin::writeStatsFile()

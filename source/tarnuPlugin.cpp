@@ -102,7 +102,7 @@ void tarnuPlugin::onLoad()
     hook(Quillfort::Events::enteredMenu, &tarnuPlugin::onMenuEntered);
 
     dataFolder = files::utf8FromUnits(gameWrapper->GetQuillfortPathW());
-    writeStatsFile();
+    startStatsFile();
     writeSettingsFile();
 }
 

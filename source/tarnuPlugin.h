@@ -79,6 +79,7 @@ private:
     static constexpr std::size_t statsTextSize = 4 * 64;
     std::string_view statsText(char (&text)[statsTextSize]) const;
     files::FileWrite putStatsFile();
+    void startStatsFile();
     void retryStatsFile();
     void lastStatsWrite();
     void scheduleStatsRetry();

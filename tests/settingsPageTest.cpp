@@ -6,12 +6,12 @@
 
 #include <algorithm>
 
+#include <optional>
+
 #if defined(_WIN32)
 #  include <windows.h>
 #else
 #  include <sys/stat.h>
-
-#  include "support/faults.h"
 #endif
 
 using support::Session;
@@ -130,8 +130,8 @@ TEST(SettingsPage, MissingPageIsNotCreatedAndOtherFilesAreLeftAlone)
 
 TEST(SettingsPage, DataFolderInEveryFormGetsItsPageRewritten)
 {
-    qsim::DataFolder base;
-    for (const auto& form : support::folderForms(base.path())) {
+    const support::FolderForms forms;
+    for (const auto& form : forms.all()) {
         SCOPED_TRACE(form.name);
         Session session;
         const auto page = form.folder / "plugins" / "settings" / "tarnuplugin.set";
@@ -144,29 +144,20 @@ TEST(SettingsPage, DataFolderInEveryFormGetsItsPageRewritten)
     }
 }
 
-// Scratch copies that crashes left neither block a rewrite nor pile up; one younger
-// than a minute may belong to a load under way elsewhere and stays. With every name
-// held by such a one, the console says so.
-TEST(SettingsPage, LeftoverScratchCopiesAreClearedAndNeverBlockARewrite)
+// With every scratch name held by a copy younger than a minute, which may belong
+// to a load under way elsewhere, the page is left as it is and the console says so.
+TEST(SettingsPage, EveryScratchNameInUseLeavesThePageAndSaysSo)
 {
+    Session session;
     const std::string page = "X Position\nY\n";
-    for (const auto& row : support::leftovers) {
-        SCOPED_TRACE(row.name);
-        Session session;
-        support::writeFile(session.pagePath(), page);
-        support::leaveScratches(session.pagePath(), row.count, row.age);
-        session.load();
-        EXPECT_EQ(support::readFile(session.pagePath()), row.replaced ? xLine + yLine : page);
-        EXPECT_EQ(refreshSent(session), row.replaced);
-        EXPECT_EQ(support::scratchesIn(session.pagePath().parent_path()).size(), row.kept);
-        if (row.replaced)
-            EXPECT_TRUE(session.host.logLines().empty());
-        else
-            EXPECT_EQ(
-                session.host.logLines(),
-                std::deque<std::string>{"tarnuplugin.set: cannot write: every scratch name is taken "
-                                        "(.tarnuplugin.set.0.tmp to .63.tmp), none for more than a minute"});
-    }
+    support::writeFile(session.pagePath(), page);
+    support::leaveScratches(session.pagePath(), 64, std::chrono::seconds(0));
+    session.load();
+    EXPECT_EQ(support::readFile(session.pagePath()), page);
+    EXPECT_FALSE(refreshSent(session));
+    EXPECT_EQ(session.host.logLines(),
+              std::deque<std::string>{"tarnuplugin.set: cannot write: every scratch name is taken "
+                                      "(.tarnuplugin.set.0.tmp to .63.tmp), none for more than a minute"});
 }
 
 #if defined(_WIN32)
@@ -190,79 +181,118 @@ TEST(SettingsPage, PageHeldOpenElsewhereIsKeptWhole)
     EXPECT_TRUE(session.host.logLines()[0].starts_with("tarnuplugin.set: cannot write: "));
 }
 
-#else
+#endif
+
+namespace {
 
 class SettingsPageFaults : public ::testing::Test {
 protected:
     void SetUp() override { support::writeFile(session.pagePath(), original); }
-    // The page as it was, no scratch file left, and one log line that says why.
-    void expectPageKept(const std::string& logged)
-    {
-        ASSERT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(session.pagePath())));
-        EXPECT_EQ(support::readFile(session.pagePath()), original);
-        EXPECT_EQ(settingsFolder(session), std::vector<std::string>{"tarnuplugin.set"});
-        EXPECT_EQ(session.host.logLines(), std::deque<std::string>{logged});
-    }
 
     const std::string original = "TarnuPlugin\r\n5|X Position|posx|0|800\r\n5|Y Position|posy|0|600\r\n";
     const std::string rewrittenPage = "TarnuPlugin\r\n" + xLine + yLine;
     Session session;
 };
 
-TEST_F(SettingsPageFaults, FullDeviceLeavesThePageAndSendsNothing)
+} // namespace
+
+// A fault on the way leaves the old page or the whole new one, no scratch file, and
+// one line that says why; a whole copy asks for a reload, an incomplete one does not.
+TEST_F(SettingsPageFaults, FaultOnTheWaySaysWhyAndKeepsThePageWhole)
 {
-    {
-        support::FailingCalls failing(session.pagePath().parent_path(), support::FileCall::Write);
-        session.load();
+    const struct {
+        support::Fault fault;
+        std::string said; // before the system's words
+        bool refreshed;
+        bool replaced;
+    } rows[] = {
+        {support::Fault::ReadFails, "cannot read: ", false, false},
+        {support::Fault::WriteFull, "cannot write: ", false, false},
+        {support::Fault::SyncFull, "cannot write: ", false, false},
+        {support::Fault::MoveRefused, "cannot write: ", true, false},
+        {support::Fault::FolderSyncFails, "replaced, but the move may not have reached the disk: ", true,
+         true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.said + std::to_string(static_cast<int>(row.fault)));
+        Session fresh;
+        support::writeFile(fresh.pagePath(), original);
+        {
+            support::Injected failing(fresh.fileCalls(), row.fault, 0, fresh.pagePath().parent_path());
+            fresh.load();
+            EXPECT_EQ(fresh.host.logLines(),
+                      std::deque<std::string>{"tarnuplugin.set: " + row.said + failing.says()});
+        }
+        EXPECT_EQ(support::readFile(fresh.pagePath()), row.replaced ? rewrittenPage : original);
+        EXPECT_EQ(refreshSent(fresh), row.refreshed);
+        EXPECT_EQ(settingsFolder(fresh), std::vector<std::string>{"tarnuplugin.set"});
+        fresh.unload();
     }
-    expectPageKept("tarnuplugin.set: cannot write: No space left on device");
-    EXPECT_FALSE(refreshSent(session));
 }
 
-TEST_F(SettingsPageFaults, ReadErrorLeavesThePage)
-{
-    {
-        support::FailingReads failing(session.pagePath());
-        session.load();
-    }
-    expectPageKept("tarnuplugin.set: cannot read: Input/output error");
-    EXPECT_FALSE(refreshSent(session));
-}
-
-TEST_F(SettingsPageFaults, FailedReplacementLeavesThePageAndStillAsksForRefresh)
-{
-    {
-        support::FailingRenames failing;
-        session.load();
-    }
-    expectPageKept("tarnuplugin.set: cannot write: Device or resource busy");
-    EXPECT_TRUE(refreshSent(session));
-}
-
+// The new page reaches the disk, and so does its move; on POSIX it keeps the old
+// page's permissions.
 TEST_F(SettingsPageFaults, NewPageReachesTheDiskAndKeepsThePermissions)
 {
+    support::Injected pageSyncs(session.fileCalls(), support::Fault::SyncFull, support::passAll);
+    support::Injected moveSyncs(session.fileCalls(), support::Fault::FolderSyncFails, support::passAll);
+#if !defined(_WIN32)
     using std::filesystem::perms;
     std::filesystem::permissions(session.pagePath(), perms::owner_read | perms::owner_write);
-    const int before = support::diskSyncs();
+#endif
     session.load();
     EXPECT_EQ(support::readFile(session.pagePath()), rewrittenPage);
-    EXPECT_GE(support::diskSyncs() - before, 2); // the page, then its folder
+    EXPECT_EQ(pageSyncs.seen(), 1);
+    EXPECT_EQ(moveSyncs.seen(), 1);
+#if !defined(_WIN32)
     EXPECT_EQ(std::filesystem::status(session.pagePath()).permissions(),
               perms::owner_read | perms::owner_write);
+#endif
 }
 
-// A link with the first scratch name beside the page is neither followed nor emptied.
-TEST_F(SettingsPageFaults, LinkBesideThePageIsNeverFollowed)
+TEST_F(SettingsPageFaults, PageThatIsNoRegularFileOrTooLargeIsLeftAsItIs)
 {
-    const auto outside = session.data.path() / "elsewhere.txt";
-    support::writeFile(outside, "keep me");
-    const auto link = session.pagePath().parent_path() / ".tarnuplugin.set.0.tmp";
-    std::filesystem::create_symlink(outside, link);
-    session.load();
-    EXPECT_EQ(support::readFile(outside), "keep me");
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(support::readFile(session.pagePath()), rewrittenPage);
+    const std::pair<std::string, std::string> pages[] = {
+        {"folder", "not a regular file"},
+        {"large", "larger than 4 MiB"},
+        {"no disk file", "not a regular file"},
+#if !defined(_WIN32)
+        {"pipe", "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {"/dev/urandom", "not a regular file"},
+#endif
+    };
+    for (const auto& [kind, reason] : pages) {
+        SCOPED_TRACE(kind);
+        Session fresh;
+        const auto page = fresh.pagePath();
+        std::filesystem::create_directories(page.parent_path());
+        std::optional<support::Injected> noDiskFile;
+        if (kind == "folder")
+            std::filesystem::create_directory(page);
+        else if (kind == "large")
+            support::writeFile(page, std::string((std::size_t{4} << 20) + 1, 'x'));
+        else if (kind == "no disk file") {
+            support::writeFile(page, original);
+            noDiskFile.emplace(fresh.fileCalls(), support::Fault::NotADiskFile, 0, page);
+        }
+#if !defined(_WIN32)
+        else if (kind == "pipe")
+            ASSERT_EQ(mkfifo(page.c_str(), 0600), 0);
+        else
+            std::filesystem::create_symlink(kind, page);
+#endif
+        fresh.load(); // returns: a pipe with no writer does not hold it
+        noDiskFile.reset();
+        EXPECT_EQ(fresh.host.logLines(),
+                  std::deque<std::string>{"tarnuplugin.set: left as it is: " + reason});
+        EXPECT_FALSE(refreshSent(fresh));
+        EXPECT_EQ(settingsFolder(fresh), std::vector<std::string>{"tarnuplugin.set"});
+        fresh.unload();
+    }
 }
+
+#if !defined(_WIN32)
 
 TEST_F(SettingsPageFaults, PageThatIsALinkStaysOneAndItsFileIsRewritten)
 {
@@ -275,34 +305,6 @@ TEST_F(SettingsPageFaults, PageThatIsALinkStaysOneAndItsFileIsRewritten)
     EXPECT_TRUE(std::filesystem::is_symlink(session.pagePath()));
     EXPECT_EQ(support::readFile(kept), rewrittenPage);
     EXPECT_TRUE(refreshSent(session));
-}
-
-TEST_F(SettingsPageFaults, PageThatIsNoRegularFileOrTooLargeIsLeftAsItIs)
-{
-    const std::pair<std::string, std::string> pages[] = {
-        {"pipe", "not a regular file"},         {"/dev/zero", "not a regular file"},
-        {"/dev/urandom", "not a regular file"}, {"folder", "not a regular file"},
-        {"large", "larger than 4 MiB"},
-    };
-    for (const auto& [kind, reason] : pages) {
-        SCOPED_TRACE(kind);
-        Session fresh;
-        const auto page = fresh.pagePath();
-        std::filesystem::create_directories(page.parent_path());
-        if (kind == "pipe")
-            ASSERT_EQ(mkfifo(page.c_str(), 0600), 0);
-        else if (kind == "folder")
-            std::filesystem::create_directory(page);
-        else if (kind == "large")
-            support::writeFile(page, std::string((std::size_t{4} << 20) + 1, 'x'));
-        else
-            std::filesystem::create_symlink(kind, page);
-        fresh.load(); // returns: a pipe with no writer does not hold it
-        EXPECT_EQ(fresh.host.logLines(),
-                  std::deque<std::string>{"tarnuplugin.set: left as it is: " + reason});
-        EXPECT_FALSE(refreshSent(fresh));
-        EXPECT_EQ(settingsFolder(fresh), std::vector<std::string>{"tarnuplugin.set"});
-    }
 }
 
 #endif

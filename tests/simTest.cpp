@@ -11,8 +11,6 @@
 #  include <fcntl.h>
 #  include <sys/stat.h>
 #  include <unistd.h>
-
-#  include "support/faults.h"
 #endif
 
 #include "cli.h"
@@ -500,7 +498,7 @@ TEST(SimInput, UnreadableStandardInputIsAnErrorNamingIt)
         {"closed", closed, "Bad file descriptor"},
         {"failing after two lines", open(file.c_str(), O_RDONLY), "Input/output error"},
     };
-    support::FailingReads failing(file, 1);
+    support::Injected failing(support::ownCalls(), support::Fault::ReadFails, 1, file);
     for (const auto& input : inputs) {
         SCOPED_TRACE(input.what);
         const char* argv[] = {"quillfort-sim"};
@@ -523,7 +521,7 @@ TEST(SimRunner, FileExpectationsSayWhatStandsThere)
     std::filesystem::create_symlink("nowhere", data.path() / "dangling");
     support::writeFile(data.path() / "large", std::string((std::size_t{16} << 20) + 1, 'x'));
     support::writeFile(data.path() / "unreadable", "x");
-    support::FailingReads failing(data.path() / "unreadable");
+    support::Injected failing(support::ownCalls(), support::Fault::ReadFails, 0, data.path() / "unreadable");
     const SimRun run = runFile("expect file pipe \"\"\nexpect file zero \"\"\nexpect file large \"\"\n"
                                "expect file unreadable x\nexpect nofile dangling\n",
                                {"--data", data.path().string()});

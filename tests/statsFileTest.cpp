@@ -2,18 +2,19 @@
 // ASCII, readers that never see a part, and writes that fail.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <optional>
 #include <regex>
-#include <thread>
 
+#include "support/pollingReader.h"
 #include "support/session.h"
+#include "systemFile.h"
 
 #if defined(_WIN32)
 #  include <windows.h>
 
 #  include <future>
 #  include <sstream>
+#  include <thread>
 
 #  include "cli.h"
 #else
@@ -22,8 +23,6 @@
 #  include <sys/sysmacros.h>
 #  include <sys/un.h>
 #  include <unistd.h>
-
-#  include "support/faults.h"
 #endif
 
 using support::Session;
@@ -91,8 +90,8 @@ TEST(StatsFile, MissingFolderWritesNothingUntilItExists)
 
 TEST(StatsFile, DataFolderInEveryFormGetsItsFile)
 {
-    qsim::DataFolder base;
-    for (const auto& form : support::folderForms(base.path())) {
+    const support::FolderForms forms;
+    for (const auto& form : forms.all()) {
         SCOPED_TRACE(form.name);
         Session session;
         std::filesystem::create_directories(form.folder);
@@ -103,51 +102,34 @@ TEST(StatsFile, DataFolderInEveryFormGetsItsFile)
     }
 }
 
-// Scratch copies that crashes left neither block a replacement nor pile up; one
-// younger than a minute may belong to a write under way elsewhere and stays.
-TEST(StatsFile, LeftoverScratchCopiesAreClearedAndNeverBlockAReplacement)
+// Scratch copies that crashes left at any name go at load, for both files, but
+// for one younger than a minute, which may belong to a write under way elsewhere.
+TEST(StatsFile, LoadClearsOldLeftoversOfBothFiles)
 {
-    for (const auto& row : support::leftovers) { // with none left to make, written in place
-        SCOPED_TRACE(row.name);
-        Session session;
-        support::writeFile(session.statsPath(), "old");
-        const auto before = session.data.path() / "before";
-        std::filesystem::create_hard_link(session.statsPath(), before);
-        support::leaveScratches(session.statsPath(), row.count, row.age);
-        session.load();
-        session.console("add_win");
-        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
-        EXPECT_EQ(support::readFile(before) == "old", row.replaced);
-        EXPECT_EQ(support::scratchesIn(session.data.path()).size(), row.kept);
-        EXPECT_TRUE(session.host.logLines().empty());
+    Session session;
+    support::writeFile(session.pagePath(), "X Position\nY\n");
+    for (const auto& file : {session.statsPath(), session.pagePath()}) {
+        support::leaveScratches(file, 8, std::chrono::hours(1), 1);
+        support::leaveScratches(file, 1, std::chrono::seconds(0), 9);
     }
+    session.load();
+    const auto young = [](const std::filesystem::path& file) {
+        return std::vector<std::string>{"." + support::utf8(file.filename()) + ".9.tmp"};
+    };
+    EXPECT_EQ(support::scratchesIn(session.data.path()), young(session.statsPath()));
+    EXPECT_EQ(support::scratchesIn(session.pagePath().parent_path()), young(session.pagePath()));
+    EXPECT_TRUE(session.host.logLines().empty());
 }
 
 namespace {
 
-// While alive, the stats file cannot be written: on Windows a reader holds it and
-// shares nothing; elsewhere every write fails as on a full device.
+// While alive, the stats file cannot be written: the device is full.
 class BlockedStatsFile {
 public:
-    explicit BlockedStatsFile(const Session& session)
-#if defined(_WIN32)
-        : held_(CreateFileW(session.statsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr))
-    {
-        EXPECT_NE(held_, INVALID_HANDLE_VALUE);
-    }
-    ~BlockedStatsFile() { CloseHandle(held_); }
+    explicit BlockedStatsFile(Session& session) : full_(session.fileCalls(), support::Fault::WriteFull) {}
 
 private:
-    HANDLE held_;
-#else
-        : failing_(session.data.path(), support::FileCall::Write)
-    {
-    }
-
-private:
-    support::FailingCalls failing_;
-#endif
+    support::Injected full_;
 };
 
 } // namespace
@@ -160,7 +142,7 @@ TEST(StatsFile, UnloadGivesAPendingUpdateOneLastTry)
         SCOPED_TRACE(stillBlocked ? "still blocked at unload" : "free again at unload");
         Session session;
         session.load();
-        std::optional<BlockedStatsFile> blocked(session);
+        std::optional<BlockedStatsFile> blocked(std::in_place, session);
         session.console("input_mmr -2.5");
         session.console("update_mmr");
         session.console("add_win");
@@ -242,189 +224,121 @@ TEST(StatsFile, ReadersHoldingTheFileGetTheFinalFiguresOnceTheyLetGo)
                 return found;
             };
             const int blocked = count("log: WinsLossesStats.txt: cannot write: ");
-            if (!reader.blocksWriting)
+            if (!reader.blocksWriting) {
                 EXPECT_EQ(blocked, 0) << out.str();
-            else if (holdMilliseconds > 1000)
+            } else if (holdMilliseconds > 1000)
                 EXPECT_EQ(blocked, matches + 1) << out.str(); // the load's write too
-            else
+            else {
                 EXPECT_LE(blocked, matches + 1) << out.str();
+            }
             EXPECT_EQ(count("log: WinsLossesStats.txt: up to date again"), blocked > 0 ? 1 : 0);
         }
     }
 }
 
-// A reader that shares writing keeps the file from being replaced, so every update
-// goes in place; updates that never shrink the file are not cut, and a reader
-// polling it never sees the zero byte that Wine shows at the end of a cut.
-TEST(StatsFile, ReaderPollingInPlaceWritesThatNeverShrinkSeesNoZeroByte)
-{
-    Session session;
-    session.load();
-    const HANDLE held =
-        CreateFileW(session.statsPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    std::atomic<bool> done{false};
-    int reads = 0, zeros = 0;
-    std::thread reader([&] {
-        const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-        for (; !done; ++reads) {
-            const HANDLE file = CreateFileW(session.statsPath().c_str(), GENERIC_READ, shareAll, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            char seen[256];
-            DWORD length = 0;
-            if (ReadFile(file, seen, sizeof seen, &length, nullptr) &&
-                std::string_view(seen, length).find('\0') != std::string_view::npos)
-                ++zeros;
-            CloseHandle(file);
-        }
-    });
-    const int updates = 3000;
-    for (int i = 0; i < updates; ++i)
-        session.console("add_win");
-    done = true;
-    reader.join();
-    CloseHandle(held);
-    EXPECT_GT(reads, 0);
-    EXPECT_EQ(zeros, 0) << "of " << reads << " reads";
-    EXPECT_EQ(session.stats(), statsText("0.000000", updates, updates, 0));
-    EXPECT_TRUE(session.host.logLines().empty());
-}
-
 // Programs that open new files as they appear (scanners, indexers) without letting
-// them be deleted: no scratch copy of either file stays behind because one is held.
-TEST(StatsFile, ProgramsHoldingScratchCopiesKeepNoneBehind)
+// them be deleted cannot open a scratch copy while it is written, so none stays
+// behind because one holds it: the stats file's, made while the file is missing,
+// and the settings page's, at every load.
+TEST(StatsFile, ProgramsOpeningScratchCopiesCannotHoldThem)
 {
     Session session;
-    support::writeFile(session.pagePath(), std::string(std::size_t{3800} << 10, 'x') + "\nX Position\nY\n");
-    std::vector<std::filesystem::path> scratches;
-    for (const auto& file : {session.statsPath(), session.pagePath()}) {
-        for (int number = 0; number < 4; ++number)
-            scratches.push_back(file.parent_path() / ("." + support::utf8(file.filename()) + "." +
-                                                      std::to_string(number) + ".tmp"));
-    }
-    std::atomic<bool> done{false};
-    std::thread holder([&] {
-        while (!done) {
-            for (const auto& scratch : scratches) {
-                const HANDLE held =
-                    CreateFileW(scratch.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-                if (held != INVALID_HANDLE_VALUE) {
-                    Sleep(20);
-                    CloseHandle(held);
-                }
-            }
+    support::writeFile(session.pagePath(), std::string(std::size_t{1} << 20, 'x') + "\nX Position\nY\n");
+    std::vector<HANDLE> held;
+    int met = 0; // opens that found a scratch copy there
+    support::Meanwhile scanner(session.fileCalls(), support::Meanwhile::At::Write, [&] {
+        for (const auto& file : {session.statsPath(), session.pagePath()}) {
+            const auto scratch = file.parent_path() / ("." + support::utf8(file.filename()) + ".0.tmp");
+            const HANDLE opened =
+                CreateFileW(scratch.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (opened != INVALID_HANDLE_VALUE)
+                held.push_back(opened);
+            met += opened != INVALID_HANDLE_VALUE || GetLastError() == ERROR_SHARING_VIOLATION ? 1 : 0;
         }
     });
-    for (int load = 0; load < 5; ++load) {
+    for (int load = 0; load < 3; ++load) {
+        std::filesystem::remove(session.statsPath());
         session.load();
-        for (int i = 0; i < 20; ++i)
-            session.console("add_win");
+        session.console("add_win");
         session.unload();
     }
-    done = true;
-    holder.join();
+    for (const HANDLE handle : held)
+        CloseHandle(handle);
+    EXPECT_GE(met, 6) << "the scanner never met a scratch copy";
+    EXPECT_EQ(held.size(), 0u);
     EXPECT_EQ(support::scratchesIn(session.data.path()), std::vector<std::string>{});
     EXPECT_EQ(support::scratchesIn(session.pagePath().parent_path()), std::vector<std::string>{});
-    EXPECT_EQ(session.stats(), statsText("0.000000", 20, 20, 0));
+    EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
 }
 
-#else
+#endif
 
-// A reader polling while the file is rewritten: replaced, the file is only ever
-// whole; written in place (the move refused), it is never empty.
-TEST(StatsFile, ReaderPollingDuringManyWritesSeesNoEmptyOrTornFile)
+// Readers polling the file while matches are counted, whatever they share beyond
+// reading and writing (fopen shares just these), are never turned away and never
+// see it empty nor with a zero byte, which Wine shows at the end of a file cut to
+// the same or a greater length. Replaced, it is only ever whole.
+TEST(StatsFile, ReadersPollingTheFileAreNeverTurnedAway)
 {
     const std::regex whole(
         "MMR : -?[0-9]+\\.[0-9]{6}\r\nStreak : -?[0-9]+\r\nWins : [0-9]+\r\nLosses : [0-9]+");
-    for (const bool inPlace : {false, true}) {
-        SCOPED_TRACE(inPlace ? "in place" : "replaced");
+    using Shares = support::PollingReader::Shares;
+    for (const Shares shares : {Shares::ReadWrite, Shares::ReadWriteDelete}) {
+        SCOPED_TRACE(shares == Shares::ReadWrite ? "sharing reading and writing" : "sharing everything");
         Session session;
         session.load();
-        std::optional<support::FailingRenames> refused;
-        if (inPlace)
-            refused.emplace();
-        std::atomic<bool> done{false};
-        int reads = 0, empty = 0, torn = 0;
-        std::thread reader([&] {
-            for (; !done; ++reads) {
-                const std::string seen = support::readFile(session.statsPath());
-                empty += seen.empty() ? 1 : 0;
-                torn += std::regex_match(seen, whole) ? 0 : 1;
-            }
+        support::PollingReader reader(session.statsPath(), shares, [&](std::string_view seen) {
+            return std::regex_match(seen.begin(), seen.end(), whole);
         });
-        for (int i = 0; i < 400; ++i)
-            session.console(i % 3 == 0 ? "add_loss" : "add_win");
-        done = true;
-        reader.join();
-        EXPECT_GT(reads, 0);
-        EXPECT_EQ(empty, 0) << "of " << reads << " reads";
-        EXPECT_EQ(inPlace ? 0 : torn, 0) << "of " << reads << " reads";
-        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 266, 134));
+        reader.waitForReads(1);
+        const int before = reader.reads();
+        int updates = 0;
+        for (; updates < 1500 || reader.reads() < before + 1000; ++updates)
+            session.console("add_win");
+        reader.stop();
+        EXPECT_EQ(reader.refused, 0) << "of " << reader.reads() << " reads";
+        EXPECT_EQ(reader.empty + reader.zeros, 0) << "of " << reader.reads() << " reads";
+        if (!files::os::movesTurnReadersAway()) {
+            EXPECT_EQ(reader.torn, 0) << "of " << reader.reads() << " reads";
+        }
+        EXPECT_EQ(session.stats(), statsText("0.000000", updates, updates, 0));
         EXPECT_TRUE(session.host.logLines().empty());
     }
 }
 
-// A write that fails keeps the old content and says why, once per update; once the
-// fault passes, the latest figures land without another update.
-TEST(StatsFile, FailedWritesKeepTheOldContentAndLandLater)
+// A write that fails says why, once per update, and keeps the old content where the
+// failure comes before the bytes are in place (a lost write reported only at closing
+// may come after an in-place write); once the fault passes, the latest figures land
+// without another update.
+TEST(StatsFile, FailedWritesSayWhyAndLandLater)
 {
-    const std::pair<support::FileCall, std::string> faults[] = {
-        {support::FileCall::Write, "No space left on device"},
-        {support::FileCall::Close, "Input/output error"}, // reported only at closing
-    };
-    const int syncs = support::diskSyncs();
-    for (const auto& [call, reason] : faults) {
-        SCOPED_TRACE(reason);
+    for (const auto fault : {support::Fault::WriteFull, support::Fault::CloseFails}) {
+        SCOPED_TRACE(static_cast<int>(fault));
         Session session;
         session.load();
         session.console("add_win");
+        support::Injected syncs(session.fileCalls(), support::Fault::SyncFull, support::passAll);
+        std::string reason;
         {
-            support::FailingCalls failing(session.data.path(), call);
+            support::Injected failing(session.fileCalls(), fault);
+            reason = failing.says();
             session.console("add_win");
             session.console("add_loss");
             session.host.advance(3.0); // retries that fail say nothing
         }
-        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
+        if (fault == support::Fault::WriteFull || !files::os::movesTurnReadersAway()) {
+            EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
+        }
         const std::deque<std::string> said(2, "WinsLossesStats.txt: cannot write: " + reason);
         EXPECT_EQ(session.host.logLines(), said);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(session.data.path()), {}),
-                  1); // no scratch left
+        EXPECT_EQ(support::scratchesIn(session.data.path()), std::vector<std::string>{});
         session.host.advance(0.5);
         EXPECT_EQ(session.stats(), statsText("0.000000", 0, 2, 1));
         EXPECT_EQ(session.host.logLines().size(), 3u);
         EXPECT_EQ(session.host.logLines().back(), "WinsLossesStats.txt: up to date again");
-    }
-    EXPECT_EQ(support::diskSyncs(), syncs); // a display file is not flushed to the disk
-}
-
-// Where the file cannot be replaced (the move refused, or no new file allowed beside
-// it), the update goes in place rather than nowhere, cut to its new length.
-TEST(StatsFile, FileThatCannotBeReplacedIsWrittenInPlace)
-{
-    for (const bool createRefused : {false, true}) {
-        SCOPED_TRACE(createRefused ? "read-only folder" : "move refused");
-        Session session;
-        session.load();
-        session.console("input_mmr -12345.5");
-        session.console("update_mmr");
-        session.console("add_loss");
-        {
-            std::optional<support::FailingRenames> renames;
-            std::optional<support::FailingCalls> creates;
-            if (createRefused)
-                creates.emplace(session.data.path(), support::FileCall::Create);
-            else
-                renames.emplace();
-            session.console("reset");
-        }
-        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 0, 0));
-        EXPECT_TRUE(session.host.logLines().empty());
+        EXPECT_EQ(syncs.seen(), 0); // a display file is not flushed to the disk
     }
 }
-
-#endif
 
 namespace {
 

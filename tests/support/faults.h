@@ -1,47 +1,82 @@
-// Injected file faults for the tests that run as root, where permissions alone
-// cannot make a file unreadable or unreplaceable. Link support/faults.cpp.
+// Faults injected through the file helper's table of system calls: the test
+// program's own (ownCalls) or a loaded plugin module's (Session::fileCalls), on
+// every platform. faultsPosix.cpp and faultsWindows.cpp say how each one fails.
 #pragma once
 
+#include <climits>
 #include <filesystem>
+#include <functional>
+#include <string>
+
+namespace files::os {
+struct SystemCalls;
+}
 
 namespace support {
 
-// While alive, every rename in the process fails as if the target were busy.
-class FailingRenames {
+enum class Fault {
+    CreateRefused,   // no new file can be made, as in a read-only folder
+    NameTaken,       // every new file's name is taken
+    NameTakenDenied, // as a name whose file is deleted but still held open (Windows says access denied)
+    WriteFull,       // writing finds the device full
+    CutFull,         // cutting the file to length finds the device full
+    SyncFull,        // making a file reach the disk finds the device full
+    CloseFails,      // closing reports a lost write, as a network file system may
+    MoveRefused,     // the move over the old file is refused
+    FolderSyncFails, // the move happens, but does not reach the disk
+    ReadFails,       // reading fails as on a bad device
+    NotADiskFile,    // an opened file turns out to be no disk file (a pipe)
+    RemoveRefused,   // removing a file is refused
+    NoSuchDevice,    // opening by name finds no such device (Wine's view of a Unix socket)
+};
+
+// Every fault but the last two rows apply on every platform.
+bool faultExists(Fault fault);
+
+// While alive, the calls of the table that the fault touches fail with it, after
+// `passFirst` calls that go through. With `only`, only calls on that file fail, or
+// on the files in that folder.
+class Injected {
 public:
-    FailingRenames();
-    ~FailingRenames();
-    FailingRenames(const FailingRenames&) = delete;
-    FailingRenames& operator=(const FailingRenames&) = delete;
+    Injected(files::os::SystemCalls& calls, Fault fault, int passFirst = 0,
+             const std::filesystem::path& only = {});
+    ~Injected();
+    Injected(const Injected&) = delete;
+    Injected& operator=(const Injected&) = delete;
+
+    // The system's words for the failure, as the file helper reports them.
+    std::string says() const;
+    // How many calls the fault has seen, the ones that went through included.
+    int seen() const;
+
+private:
+    files::os::SystemCalls& calls_;
+    Fault fault_;
 };
 
-// While alive, reading the given file fails with an I/O error, after the given
-// number of reads that go through.
-class FailingReads {
+// While alive, `meanwhile` runs at every such call through the table, before the
+// call itself, but for the calls it makes itself.
+class Meanwhile {
 public:
-    explicit FailingReads(const std::filesystem::path& file, int readsFirst = 0);
-    ~FailingReads();
-    FailingReads(const FailingReads&) = delete;
-    FailingReads& operator=(const FailingReads&) = delete;
+    enum class At {
+        Write,   // a file is written
+        Removal, // a file is removed: when leftovers are cleared, after one was judged old
+    };
+    Meanwhile(files::os::SystemCalls& calls, At at, std::function<void()> meanwhile);
+    ~Meanwhile();
+    Meanwhile(const Meanwhile&) = delete;
+    Meanwhile& operator=(const Meanwhile&) = delete;
+
+    int ran() const;
+
+private:
+    files::os::SystemCalls& calls_;
 };
 
-// The calls on files that a test can make fail.
-enum class FileCall {
-    Create, // a new file made with an exclusive create: refused, as in a read-only folder
-    Write,  // fails as on a full device
-    Close,  // fails as on a network file system that reports a lost write only then
-};
+// Counts calls without failing any.
+inline constexpr int passAll = INT_MAX;
 
-// While alive, the call fails for every regular file under the folder.
-class FailingCalls {
-public:
-    FailingCalls(const std::filesystem::path& folder, FileCall call);
-    ~FailingCalls();
-    FailingCalls(const FailingCalls&) = delete;
-    FailingCalls& operator=(const FailingCalls&) = delete;
-};
-
-// How often the process asked for a file to reach the disk (fsync) so far.
-int diskSyncs();
+// The table of this test program, which quillfort-sim's code in it uses.
+files::os::SystemCalls& ownCalls();
 
 } // namespace support

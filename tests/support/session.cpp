@@ -48,9 +48,22 @@ Session::Session(int width, int height)
     host.setDataFolder(utf8(data.path()));
 }
 
-void Session::load() { module = simhost::PluginModule::load(host, pluginPath()); }
+namespace {
+std::filesystem::path testablePath() { return simhost::besideProgram(TARNU_TESTABLE_FILE); }
+} // namespace
+
+void Session::load() { module = simhost::PluginModule::load(host, testablePath()); }
 
 tarnuPlugin& Session::plugin() { return *static_cast<tarnuPlugin*>(module->plugin().get()); }
+
+files::os::SystemCalls& Session::fileCalls()
+{
+    if (!mapped_)
+        mapped_ = std::make_unique<simhost::Library>(testablePath());
+    const auto table = reinterpret_cast<files::os::SystemCalls* (*)()>(mapped_->symbol("tarnuFileCalls"));
+    EXPECT_NE(table, nullptr);
+    return *table();
+}
 
 void Session::console(const std::string& line)
 {
@@ -69,10 +82,10 @@ void Session::playMatch(const std::vector<int>& goals, simhost::Place place, int
     host.endMatch();
 }
 
-void leaveScratches(const std::filesystem::path& target, int count, std::chrono::seconds age)
+void leaveScratches(const std::filesystem::path& target, int count, std::chrono::seconds age, int first)
 {
     const auto written = std::filesystem::file_time_type::clock::now() - age;
-    for (int number = 0; number < count; ++number) {
+    for (int number = first; number < first + count; ++number) {
         const auto name =
             target.parent_path() / ("." + utf8(target.filename()) + "." + std::to_string(number) + ".tmp");
         writeFile(name, "left by a crash");
@@ -91,7 +104,40 @@ std::vector<std::string> scratchesIn(const std::filesystem::path& folder)
     return names;
 }
 
-std::vector<FolderForm> folderForms(const std::filesystem::path& base)
+FolderForms::FolderForms() : forms_(forms(base_.path())) {}
+
+#if defined(_WIN32)
+namespace {
+// Every file and folder below the folder, named in the \\?\ form, which keeps a
+// trailing dot where the plain form drops it.
+void removeTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry{};
+    const HANDLE found = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    for (bool more = found != INVALID_HANDLE_VALUE; more; more = FindNextFileW(found, &entry)) {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            removeTree(folder + L"\\" + name);
+        else
+            DeleteFileW((folder + L"\\" + name).c_str());
+    }
+    if (found != INVALID_HANDLE_VALUE)
+        FindClose(found);
+    RemoveDirectoryW(folder.c_str());
+}
+} // namespace
+
+FolderForms::~FolderForms()
+{
+    removeTree(L"\\\\?\\" + std::filesystem::absolute(base_.path()).make_preferred().native());
+}
+#else
+FolderForms::~FolderForms() = default;
+#endif
+
+std::vector<FolderForm> FolderForms::forms(const std::filesystem::path& base)
 {
     const std::string separator = utf8(std::filesystem::path("/").make_preferred());
     const auto beyondAscii = base / std::filesystem::path(u8"Jos\u00e9 \u00fcber \U0001F3C6");
@@ -99,12 +145,22 @@ std::vector<FolderForm> folderForms(const std::filesystem::path& base)
         {"beyond ASCII", utf8(beyondAscii), beyondAscii},
         {"trailing separator", utf8(base / "trailing") + separator, base / "trailing"},
     };
+    // Names that end in a dot, which Windows reaches only in the \\?\ form, and
+    // spells without the dot in the final name of a file in them.
+    std::string prefix;
 #if defined(_WIN32)
     const auto whole = std::filesystem::absolute(base).make_preferred();
     forms.push_back({"\\\\?\\ form", "\\\\?\\" + utf8(whole / "long"), whole / "long"});
     forms.push_back(
         {"\\\\?\\ form, trailing separator", "\\\\?\\" + utf8(whole / "both") + separator, whole / "both"});
+    prefix = "\\\\?\\" + utf8(whole) + separator;
+#else
+    prefix = utf8(base) + separator;
 #endif
+    for (const std::string dotted : {"dotted.", "above./data"}) {
+        const auto folder = files::pathInFolder(prefix, dotted);
+        forms.push_back({"a name ending in a dot: " + dotted, utf8(folder), folder});
+    }
     return forms;
 }
 

@@ -10,6 +10,7 @@
 
 #include "conversions.h"
 #include "dataFolder.h"
+#include "faults.h"
 #include "host.h"
 #include "loader.h"
 #include "quillfort/desktop.h"
@@ -20,6 +21,7 @@ namespace support {
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string utf8(const std::filesystem::path& path);
+// The plugin module as it ships.
 std::filesystem::path pluginPath();
 std::vector<std::string> words(const std::string& line);
 inline bool has(const std::string& text, const std::string& part)
@@ -34,9 +36,13 @@ class Session {
 public:
     explicit Session(int width = simhost::defaultDesktop.width, int height = simhost::defaultDesktop.height);
 
+    // Loads the plugin's code in a module that also hands the tests its file calls.
     void load();
     void unload() { module.reset(); }
     tarnuPlugin& plugin();
+    // The module's own table of file calls, to inject faults into; before a load
+    // too, as the module is then kept mapped for the rest of the session.
+    files::os::SystemCalls& fileCalls();
     // Runs a console line as a player types it and fails the test if the host refuses it.
     void console(const std::string& line);
     std::filesystem::path statsPath() const { return data.path() / "WinsLossesStats.txt"; }
@@ -52,26 +58,14 @@ public:
     simhost::Host host;
     qsim::DataFolder data;
     std::unique_ptr<simhost::PluginModule> module;
+
+private:
+    std::unique_ptr<simhost::Library> mapped_;
 };
 
-// Scratch copies as crashes leave them beside `target` (`.NAME.0.tmp` and on),
-// last written `age` ago.
-void leaveScratches(const std::filesystem::path& target, int count, std::chrono::seconds age);
-// Scratch copies beside a file as the tests of both files lay them out: how many,
-// how old, how many a write leaves (those that may be a write's under way), and
-// whether the file is still replaced in one step.
-struct Leftovers {
-    const char* name;
-    int count;
-    std::chrono::seconds age;
-    std::size_t kept;
-    bool replaced;
-};
-inline constexpr Leftovers leftovers[] = {
-    {"64 left an hour ago", 64, std::chrono::hours(1), 0, true},
-    {"one younger, in use", 1, std::chrono::seconds(0), 1, true},
-    {"64 younger, in use", 64, std::chrono::seconds(0), 64, false},
-};
+// Scratch copies as crashes leave them beside `target` (`.NAME.N.tmp` from N =
+// `first` on), last written `age` ago (ahead, when negative).
+void leaveScratches(const std::filesystem::path& target, int count, std::chrono::seconds age, int first = 0);
 // The names in the folder that look like a scratch copy of any file.
 std::vector<std::string> scratchesIn(const std::filesystem::path& folder);
 
@@ -81,8 +75,25 @@ struct FolderForm {
     std::string given;
     std::filesystem::path folder;
 };
-// A name beyond ASCII, a trailing separator and, on Windows, the \\?\ form of long paths.
-std::vector<FolderForm> folderForms(const std::filesystem::path& base);
+// Data folders in a throwaway folder, one in each form the host may give: a name
+// beyond ASCII, a trailing separator, names that end in a dot and, on Windows, the
+// \\?\ form of long paths.
+class FolderForms {
+public:
+    FolderForms();
+    // Removes what the standard library cannot remove on Windows: names that end in a dot.
+    ~FolderForms();
+    FolderForms(const FolderForms&) = delete;
+    FolderForms& operator=(const FolderForms&) = delete;
+
+    const std::vector<FolderForm>& all() const { return forms_; }
+
+private:
+    static std::vector<FolderForm> forms(const std::filesystem::path& base);
+
+    qsim::DataFolder base_;
+    std::vector<FolderForm> forms_;
+};
 
 // The expected stats file for the figures.
 std::string statsText(const std::string& change, int streak, int wins, int losses);

@@ -1,0 +1,331 @@
+// The file helper on its own: every system call that can fail on the way of a
+// replacement, an in-place write or a read fails on purpose, on every platform;
+// scratch copies that crashes left are judged by age and kind; readers that poll.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <optional>
+#include <regex>
+
+#include "support/pollingReader.h"
+#include "support/session.h"
+#include "systemFile.h"
+#include "wholeFile.h"
+
+using files::FileRead;
+using files::FileWrite;
+using support::Fault;
+using support::Injected;
+using Outcome = FileWrite::Outcome;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Folder {
+    qsim::DataFolder data;
+    fs::path file = data.path() / "figures.txt";
+};
+
+// Where the system reports a lost write only at closing, the replacement sees it;
+// on Windows the new file is closed only once it is in place.
+#if defined(_WIN32)
+constexpr Outcome closeOfNewFile = Outcome::Written;
+#else
+constexpr Outcome closeOfNewFile = Outcome::NotWritten;
+#endif
+
+} // namespace
+
+// Each failure on the way leaves the old file as it was, or the whole new one in
+// its place, no scratch copy behind, and the system's words for it.
+TEST(WholeFile, ReplacementThatFailsKeepsTheFileAndLeavesNoScratch)
+{
+    const struct {
+        Fault fault;
+        Outcome outcome;
+    } rows[] = {
+        {Fault::CreateRefused, Outcome::NoScratch}, {Fault::WriteFull, Outcome::NotWritten},
+        {Fault::SyncFull, Outcome::NotWritten},     {Fault::CloseFails, closeOfNewFile},
+        {Fault::MoveRefused, Outcome::NotMoved},    {Fault::FolderSyncFails, Outcome::NotOnDisk},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.fault));
+        Folder folder;
+        support::writeFile(folder.file, "old");
+        Injected fault(support::ownCalls(), row.fault);
+        const FileWrite written = files::replaceWholeFile(folder.file, "new", files::Durability::OnDisk);
+        EXPECT_EQ(written.outcome, row.outcome);
+        EXPECT_EQ(written.reason, row.outcome == Outcome::Written ? "" : fault.says());
+        const bool replaced = row.outcome == Outcome::Written || row.outcome == Outcome::NotOnDisk;
+        EXPECT_EQ(support::readFile(folder.file), replaced ? "new" : "old");
+        EXPECT_EQ(support::scratchesIn(folder.data.path()), std::vector<std::string>{});
+    }
+}
+
+// Written in place: every failure says why; a handle that is no disk file is never written.
+TEST(WholeFile, InPlaceWriteThatFailsSaysWhy)
+{
+    const struct {
+        Fault fault;
+        Outcome outcome;
+    } rows[] = {
+        {Fault::WriteFull, Outcome::NotWritten},    {Fault::CutFull, Outcome::NotWritten},
+        {Fault::CloseFails, Outcome::NotWritten},   {Fault::NotADiskFile, Outcome::NotRegular},
+        {Fault::NoSuchDevice, Outcome::NotRegular},
+    };
+    for (const auto& row : rows) {
+        if (!support::faultExists(row.fault))
+            continue;
+        SCOPED_TRACE(static_cast<int>(row.fault));
+        Folder folder;
+        support::writeFile(folder.file, "longer old figures");
+        Injected fault(support::ownCalls(), row.fault);
+        const FileWrite written = files::overwriteWholeFile(folder.file, "new figures");
+        EXPECT_EQ(written.outcome, row.outcome);
+        EXPECT_EQ(written.reason, row.outcome == Outcome::NotRegular ? "" : fault.says());
+        if (row.outcome == Outcome::NotRegular) {
+            EXPECT_EQ(support::readFile(folder.file), "longer old figures");
+        }
+    }
+}
+
+// A read that fails, at once or after a part, is an error, never the end of the file.
+TEST(WholeFile, ReadThatFailsIsNeverTakenForTheEnd)
+{
+    const struct {
+        Fault fault;
+        int passFirst;
+        FileRead::Outcome outcome;
+    } rows[] = {
+        {Fault::ReadFails, 0, FileRead::Outcome::Failed},
+        {Fault::ReadFails, 1, FileRead::Outcome::Failed},
+        {Fault::NotADiskFile, 0, FileRead::Outcome::NotRegular},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(row.fault)) + " after " + std::to_string(row.passFirst));
+        Folder folder;
+        support::writeFile(folder.file, "figures");
+        Injected fault(support::ownCalls(), row.fault, row.passFirst, folder.file);
+        const FileRead read = files::readWholeFile(folder.file, 1024);
+        EXPECT_EQ(read.outcome, row.outcome);
+        EXPECT_EQ(read.reason, row.outcome == FileRead::Outcome::Failed ? fault.says() : "");
+        EXPECT_EQ(read.bytes, "");
+    }
+}
+
+// A name taken, whatever the system answers for it, is passed over; a create
+// refused for any other reason says so.
+TEST(WholeFile, TakenScratchNamesArePassedOverAndARefusalSaysWhy)
+{
+    const std::string allTaken =
+        "every scratch name is taken (.figures.txt.0.tmp to .63.tmp), none for more than a minute";
+    const struct {
+        Fault fault;
+        int young; // scratch copies younger than a minute
+        std::string reason;
+    } rows[] = {
+        {Fault::NameTaken, 0, allTaken},
+        {Fault::NameTakenDenied, 64, allTaken},
+        {Fault::CreateRefused, 0, ""}, // the system's words
+    };
+    for (const auto& row : rows) {
+        if (!support::faultExists(row.fault))
+            continue;
+        SCOPED_TRACE(static_cast<int>(row.fault));
+        Folder folder;
+        support::writeFile(folder.file, "old");
+        support::leaveScratches(folder.file, row.young, std::chrono::seconds(0));
+        Injected fault(support::ownCalls(), row.fault);
+        const FileWrite written = files::replaceWholeFile(folder.file, "new", files::Durability::Cached);
+        EXPECT_EQ(written.outcome, Outcome::NoScratch);
+        EXPECT_EQ(written.reason, row.reason.empty() ? fault.says() : row.reason);
+    }
+}
+
+// A file that other programs poll: replaced in one step where a move turns no
+// reader away, written in place where it would (Windows) and where it cannot be
+// replaced; a missing one is created whole.
+TEST(WholeFile, PolledFileIsReplacedOrWrittenInPlace)
+{
+    const bool movesTurnReadersAway = files::os::movesTurnReadersAway();
+    const struct {
+        const char* name;
+        std::optional<Fault> fault;
+        bool exists;
+        bool inPlace;
+    } rows[] = {
+        {"as it is", std::nullopt, true, movesTurnReadersAway},
+        {"missing", std::nullopt, false, false},
+        {"move refused", Fault::MoveRefused, true, true},
+        {"no new file allowed beside it", Fault::CreateRefused, true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Folder folder;
+        const fs::path before = folder.data.path() / "before";
+        if (row.exists) {
+            support::writeFile(folder.file, "longer old figures");
+            fs::create_hard_link(folder.file, before);
+        }
+        std::optional<Injected> fault;
+        if (row.fault)
+            fault.emplace(support::ownCalls(), *row.fault);
+        EXPECT_TRUE(files::updatePolledFile(folder.file, "new figures").written());
+        EXPECT_EQ(support::readFile(folder.file), "new figures");
+        if (row.exists) { // a link to the old file shows whether it was written over
+            EXPECT_EQ(support::readFile(before), row.inPlace ? "new figures" : "longer old figures");
+        }
+        EXPECT_EQ(support::scratchesIn(folder.data.path()), std::vector<std::string>{});
+    }
+}
+
+// Readers polling while the file is updated many times are never turned away,
+// whatever they share beyond reading and writing; replaced, the file is only ever
+// whole, and written in place, never empty. Both sides run until each has met the
+// other at work.
+TEST(WholeFile, ReadersPollingAnUpdatedFileAreNeverTurnedAwayNorSeeItEmpty)
+{
+    const std::regex whole("figures [0-9]+( and more)?");
+    using Shares = support::PollingReader::Shares;
+    for (const bool moveRefused : {false, true}) {
+        for (const Shares shares : {Shares::ReadWrite, Shares::ReadWriteDelete}) {
+            SCOPED_TRACE(std::string(moveRefused ? "move refused" : "as it is") +
+                         (shares == Shares::ReadWrite ? ", reader sharing reading and writing" : ""));
+            const bool inPlace = moveRefused || files::os::movesTurnReadersAway();
+            Folder folder;
+            ASSERT_TRUE(files::updatePolledFile(folder.file, "figures 0").written());
+            std::optional<Injected> refused;
+            if (moveRefused)
+                refused.emplace(support::ownCalls(), Fault::MoveRefused);
+            support::PollingReader reader(folder.file, shares, [&](std::string_view seen) {
+                return std::regex_match(seen.begin(), seen.end(), whole);
+            });
+            reader.waitForReads(1);
+            const int before = reader.reads();
+            for (int writes = 0; writes < 400 || reader.reads() < before + 400; ++writes) {
+                const std::string figures =
+                    "figures " + std::to_string(writes) + (writes % 3 ? "" : " and more");
+                ASSERT_TRUE(files::updatePolledFile(folder.file, figures).written());
+            }
+            reader.stop();
+            EXPECT_EQ(reader.refused, 0) << "of " << reader.reads() << " reads";
+            EXPECT_EQ(reader.empty, 0) << "of " << reader.reads() << " reads";
+            EXPECT_EQ(inPlace ? 0 : reader.torn, 0) << "of " << reader.reads() << " reads";
+        }
+    }
+}
+
+namespace {
+
+// Scratch copies beside a file as crashes leave them: how many from which number,
+// how old, how many a replacement leaves, and how many a clearing leaves.
+struct Leftovers {
+    const char* name;
+    int first, count;
+    std::chrono::seconds age;
+    std::size_t keptByWrite;
+    std::size_t keptByClearing;
+};
+constexpr Leftovers leftovers[] = {
+    {"64 left an hour ago", 0, 64, std::chrono::hours(1), 0, 0},
+    {"64 dated an hour ahead (a clock set back)", 0, 64, -std::chrono::hours(1), 0, 0},
+    {"one younger, in use", 0, 1, std::chrono::seconds(0), 1, 1},
+    {"64 younger, in use", 0, 64, std::chrono::seconds(0), 64, 64},
+    {"8 at .1 to .8 left an hour ago, the first name free", 1, 8, std::chrono::hours(1), 8, 0},
+};
+
+} // namespace
+
+// A write looks at leftovers only when it finds its first name taken; then it
+// clears every one older than a minute or dated ahead, never a younger one. A
+// clearing on its own (at load) does the same at every name.
+TEST(WholeFile, LeftoversAreClearedByAgeAndYoungerScratchesKept)
+{
+    for (const auto& row : leftovers) {
+        SCOPED_TRACE(row.name);
+        Folder folder;
+        support::writeFile(folder.file, "old");
+        const fs::path before = folder.data.path() / "before";
+        fs::create_hard_link(folder.file, before);
+        support::leaveScratches(folder.file, row.count, row.age, row.first);
+        const FileWrite written = files::replaceWholeFile(folder.file, "new", files::Durability::Cached);
+        const bool allTaken = row.keptByWrite == 64;
+        EXPECT_EQ(written.outcome, allTaken ? Outcome::NoScratch : Outcome::Written);
+        if (allTaken) {
+            EXPECT_EQ(
+                written.reason,
+                "every scratch name is taken (.figures.txt.0.tmp to .63.tmp), none for more than a minute");
+        }
+        EXPECT_EQ(support::readFile(before), "old"); // replaced in one step, or not at all
+        EXPECT_EQ(support::scratchesIn(folder.data.path()).size(), row.keptByWrite);
+        files::clearLeftovers(folder.file);
+        EXPECT_EQ(support::scratchesIn(folder.data.path()).size(), row.keptByClearing);
+    }
+}
+
+// With every name taken, the reason says what stands in the way.
+TEST(WholeFile, LeftoverThatCannotGoIsNamedWhenEveryNameIsTaken)
+{
+    const std::string taken = "every scratch name is taken (.figures.txt.0.tmp to .63.tmp): ";
+    {
+        SCOPED_TRACE("removal refused");
+        Folder folder;
+        support::leaveScratches(folder.file, 64, std::chrono::hours(1));
+        Injected refused(support::ownCalls(), Fault::RemoveRefused);
+        const FileWrite written = files::replaceWholeFile(folder.file, "new", files::Durability::Cached);
+        EXPECT_EQ(written.reason, taken + ".figures.txt.0.tmp cannot be removed: " + refused.says());
+        EXPECT_EQ(support::scratchesIn(folder.data.path()).size(), 64u);
+    }
+    {
+        SCOPED_TRACE("a folder at one name, the others younger");
+        Folder folder;
+        support::leaveScratches(folder.file, 64, std::chrono::seconds(0));
+        fs::remove(folder.data.path() / ".figures.txt.5.tmp");
+        fs::create_directory(folder.data.path() / ".figures.txt.5.tmp");
+        const FileWrite written = files::replaceWholeFile(folder.file, "new", files::Durability::Cached);
+        EXPECT_EQ(written.reason, taken + ".figures.txt.5.tmp is not a regular file");
+        EXPECT_TRUE(fs::is_directory(folder.data.path() / ".figures.txt.5.tmp"));
+    }
+}
+
+// Two writers clearing the same folder: the one that judged a leftover old removes
+// that file and no other, even when the other writer acts between its look and
+// its removal, removing the leftover and making a scratch of its own at that name.
+TEST(WholeFile, ClearingNeverRemovesAScratchMadeAfterItLooked)
+{
+    Folder folder;
+    support::leaveScratches(folder.file, 1, std::chrono::hours(1));
+    const fs::path name = folder.data.path() / ".figures.txt.0.tmp";
+    bool made = false;
+    support::Meanwhile meanwhile(support::ownCalls(), support::Meanwhile::At::Removal, [&] {
+        files::clearLeftovers(folder.file); // the other writer
+        std::ofstream live(name, std::ios::binary | std::ios::app);
+        std::error_code error;
+        made = live.is_open() && fs::file_size(name, error) == 0 && !error;
+        if (made)
+            live << "live";
+    });
+    files::clearLeftovers(folder.file);
+    ASSERT_EQ(meanwhile.ran(), 1);
+    if (made) {
+        EXPECT_EQ(support::readFile(name), "live");
+    }
+}
+
+#if !defined(_WIN32)
+
+// A link at the first scratch name beside the file is neither followed nor emptied.
+TEST(WholeFile, LinkAtAScratchNameIsNeverFollowed)
+{
+    Folder folder;
+    const fs::path outside = folder.data.path() / "elsewhere.txt";
+    support::writeFile(outside, "keep me");
+    const fs::path link = folder.data.path() / ".figures.txt.0.tmp";
+    fs::create_symlink(outside, link);
+    ASSERT_TRUE(files::replaceWholeFile(folder.file, "new", files::Durability::OnDisk).written());
+    EXPECT_EQ(support::readFile(outside), "keep me");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(support::readFile(folder.file), "new");
+}
+
+#endif

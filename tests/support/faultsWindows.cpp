@@ -1,0 +1,268 @@
+// Faults on Windows: each fails as the system would, with its last-error code.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "faults.h"
+#include "systemCallsWindows.h"
+#include "systemFile.h"
+
+namespace support {
+namespace {
+
+using files::os::SystemCalls;
+
+constexpr int faultCount = static_cast<int>(Fault::NoSuchDevice) + 1;
+
+// What a fault needs while it is injected; the failing calls, plain functions, find it here.
+struct Slot {
+    SystemCalls real;
+    int passFirst = 0;
+    int seen = 0;
+    std::wstring only, onlyFinal; // empty: every call
+    bool onlyFolder = false;
+    DWORD volume = 0;
+    ULONGLONG index = 0;
+};
+Slot slots[faultCount];
+
+Slot& slot(Fault fault) { return slots[static_cast<int>(fault)]; }
+SystemCalls& real(Fault fault) { return slot(fault).real; }
+
+bool identify(const SystemCalls& calls, HANDLE file, DWORD& volume, ULONGLONG& index)
+{
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!calls.GetFileInformationByHandle(file, &information))
+        return false;
+    volume = information.dwVolumeSerialNumber;
+    index = (ULONGLONG{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+    return true;
+}
+
+std::wstring finalName(const SystemCalls& calls, HANDLE file)
+{
+    std::wstring name(32768, L'\0');
+    const DWORD length =
+        calls.GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), 0);
+    name.resize(length < name.size() ? length : 0);
+    return name;
+}
+
+bool inFolder(std::wstring_view path, const std::wstring& folder)
+{
+    return !folder.empty() &&
+           (path == folder || (path.starts_with(folder) && path.size() > folder.size() &&
+                               (path[folder.size()] == L'\\' || path[folder.size()] == L'/')));
+}
+
+// Whether a call on the open file, or on the named one, is one the fault is for.
+bool within(const Slot& at, HANDLE file)
+{
+    if (at.only.empty())
+        return true;
+    if (at.onlyFolder)
+        return inFolder(finalName(at.real, file), at.onlyFinal);
+    DWORD volume = 0;
+    ULONGLONG index = 0;
+    return identify(at.real, file, volume, index) && volume == at.volume && index == at.index;
+}
+bool within(const Slot& at, LPCWSTR path) { return at.only.empty() || inFolder(path, at.only); }
+
+// Counts the call, and says whether it fails: one the fault is for, after the ones that pass.
+template <class On> bool fires(Fault fault, On on)
+{
+    Slot& at = slot(fault);
+    if (!within(at, on))
+        return false;
+    ++at.seen;
+    return at.passFirst-- <= 0;
+}
+
+BOOL fail(DWORD error)
+{
+    SetLastError(error);
+    return FALSE;
+}
+
+DWORD errorOf(Fault fault)
+{
+    switch (fault) {
+    case Fault::CreateRefused:
+    case Fault::NameTakenDenied:
+    case Fault::MoveRefused:
+    case Fault::RemoveRefused: return ERROR_ACCESS_DENIED;
+    case Fault::NameTaken: return ERROR_FILE_EXISTS;
+    case Fault::WriteFull:
+    case Fault::CutFull:
+    case Fault::SyncFull: return ERROR_DISK_FULL;
+    case Fault::NoSuchDevice: return 433; // ERROR_NO_SUCH_DEVICE, which not every set of headers names
+    default: return ERROR_IO_DEVICE;
+    }
+}
+
+// A new file's create fails with the fault's error.
+template <Fault fault>
+HANDLE WINAPI failingCreate(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                            DWORD disposition, DWORD flags, HANDLE model)
+{
+    if ((disposition == CREATE_NEW || fault == Fault::NoSuchDevice) && fires(fault, path)) {
+        SetLastError(errorOf(fault));
+        return INVALID_HANDLE_VALUE;
+    }
+    return real(fault).CreateFileW(path, access, share, security, disposition, flags, model);
+}
+
+// Puts the failing call in the table's place for the fault.
+void patch(SystemCalls& calls, Fault fault)
+{
+    switch (fault) {
+    case Fault::CreateRefused: calls.CreateFileW = failingCreate<Fault::CreateRefused>; break;
+    case Fault::NameTaken: calls.CreateFileW = failingCreate<Fault::NameTaken>; break;
+    case Fault::NameTakenDenied: calls.CreateFileW = failingCreate<Fault::NameTakenDenied>; break;
+    case Fault::NoSuchDevice: calls.CreateFileW = failingCreate<Fault::NoSuchDevice>; break;
+    case Fault::WriteFull:
+        calls.WriteFile = [](HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written,
+                             LPOVERLAPPED overlapped) {
+            return fires(Fault::WriteFull, file)
+                       ? fail(ERROR_DISK_FULL)
+                       : real(Fault::WriteFull).WriteFile(file, bytes, size, written, overlapped);
+        };
+        break;
+    case Fault::CutFull:
+        calls.SetEndOfFile = [](HANDLE file) {
+            return fires(Fault::CutFull, file) ? fail(ERROR_DISK_FULL)
+                                               : real(Fault::CutFull).SetEndOfFile(file);
+        };
+        break;
+    case Fault::SyncFull:
+        calls.FlushFileBuffers = [](HANDLE file) {
+            return fires(Fault::SyncFull, file) ? fail(ERROR_DISK_FULL)
+                                                : real(Fault::SyncFull).FlushFileBuffers(file);
+        };
+        break;
+    case Fault::FolderSyncFails: // the move happens; writing it through fails
+        calls.MoveFileExW = [](LPCWSTR from, LPCWSTR to, DWORD flags) {
+            const BOOL moved = real(Fault::FolderSyncFails).MoveFileExW(from, to, flags);
+            return moved && (flags & MOVEFILE_WRITE_THROUGH) != 0 && fires(Fault::FolderSyncFails, from)
+                       ? fail(ERROR_IO_DEVICE)
+                       : moved;
+        };
+        break;
+    case Fault::CloseFails: // closed all the same
+        calls.CloseHandle = [](HANDLE file) {
+            const bool fails = fires(Fault::CloseFails, file);
+            const BOOL closed = real(Fault::CloseFails).CloseHandle(file);
+            return fails && closed ? fail(ERROR_IO_DEVICE) : closed;
+        };
+        break;
+    case Fault::MoveRefused:
+        calls.MoveFileExW = [](LPCWSTR from, LPCWSTR to, DWORD flags) {
+            return fires(Fault::MoveRefused, from) ? fail(ERROR_ACCESS_DENIED)
+                                                   : real(Fault::MoveRefused).MoveFileExW(from, to, flags);
+        };
+        break;
+    case Fault::ReadFails:
+        calls.ReadFile = [](HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+            return fires(Fault::ReadFails, file)
+                       ? fail(ERROR_IO_DEVICE)
+                       : real(Fault::ReadFails).ReadFile(file, buffer, size, read, overlapped);
+        };
+        break;
+    case Fault::NotADiskFile:
+        calls.GetFileType = [](HANDLE file) -> DWORD {
+            const DWORD type = real(Fault::NotADiskFile).GetFileType(file);
+            return type == FILE_TYPE_DISK && fires(Fault::NotADiskFile, file) ? FILE_TYPE_PIPE : type;
+        };
+        break;
+    case Fault::RemoveRefused:
+        calls.SetFileInformationByHandle = [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
+                                              DWORD size) {
+            return kind == FileDispositionInfo && fires(Fault::RemoveRefused, file)
+                       ? fail(ERROR_ACCESS_DENIED)
+                       : real(Fault::RemoveRefused).SetFileInformationByHandle(file, kind, information, size);
+        };
+        calls.DeleteFileW = [](LPCWSTR path) {
+            return fires(Fault::RemoveRefused, path) ? fail(ERROR_ACCESS_DENIED)
+                                                     : real(Fault::RemoveRefused).DeleteFileW(path);
+        };
+        break;
+    }
+}
+
+} // namespace
+
+bool faultExists(Fault) { return true; }
+
+Injected::Injected(SystemCalls& calls, Fault fault, int passFirst, const std::filesystem::path& only)
+    : calls_(calls), fault_(fault)
+{
+    Slot& at = slot(fault);
+    at = Slot{calls, passFirst, 0, only.native(), {}, false, 0, 0};
+    if (!only.empty()) {
+        const HANDLE file =
+            CreateFileW(only.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        identify(calls, file, at.volume, at.index);
+        at.onlyFinal = finalName(calls, file);
+        at.onlyFolder = std::filesystem::is_directory(only);
+        CloseHandle(file);
+    }
+    patch(calls, fault);
+}
+
+Injected::~Injected() { calls_ = slot(fault_).real; }
+
+std::string Injected::says() const
+{
+    return std::system_category().message(static_cast<int>(errorOf(fault_)));
+}
+
+int Injected::seen() const { return slot(fault_).seen; }
+
+namespace {
+SystemCalls meanwhileReal;
+std::function<void()> meanwhileRuns;
+int meanwhileRan = 0;
+bool meanwhileRunning = false;
+
+void runMeanwhile()
+{
+    if (meanwhileRunning)
+        return;
+    meanwhileRunning = true;
+    ++meanwhileRan;
+    meanwhileRuns();
+    meanwhileRunning = false;
+}
+} // namespace
+
+Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile) : calls_(calls)
+{
+    meanwhileReal = calls;
+    meanwhileRuns = std::move(meanwhile);
+    meanwhileRan = 0;
+    if (at == At::Write)
+        calls.WriteFile = [](HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written,
+                             LPOVERLAPPED overlapped) {
+            runMeanwhile();
+            return meanwhileReal.WriteFile(file, bytes, size, written, overlapped);
+        };
+    else
+        calls.SetFileInformationByHandle = [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
+                                              DWORD size) {
+            if (kind == FileDispositionInfo)
+                runMeanwhile();
+            return meanwhileReal.SetFileInformationByHandle(file, kind, information, size);
+        };
+}
+
+Meanwhile::~Meanwhile() { calls_ = meanwhileReal; }
+
+int Meanwhile::ran() const { return meanwhileRan; }
+
+SystemCalls& ownCalls() { return files::os::systemCalls(); }
+
+} // namespace support
