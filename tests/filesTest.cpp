@@ -162,13 +162,15 @@ TEST(WholeFile, PolledFileIsReplacedOrWrittenInPlace)
     const struct {
         const char* name;
         std::optional<Fault> fault;
+        int young; // scratch copies younger than a minute
         bool exists;
         bool inPlace;
     } rows[] = {
-        {"as it is", std::nullopt, true, movesTurnReadersAway},
-        {"missing", std::nullopt, false, false},
-        {"move refused", Fault::MoveRefused, true, true},
-        {"no new file allowed beside it", Fault::CreateRefused, true, true},
+        {"as it is", std::nullopt, 0, true, movesTurnReadersAway},
+        {"missing", std::nullopt, 0, false, false},
+        {"move refused", Fault::MoveRefused, 0, true, true},
+        {"no new file allowed beside it", Fault::CreateRefused, 0, true, true},
+        {"every scratch name in use", std::nullopt, 64, true, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -178,6 +180,7 @@ TEST(WholeFile, PolledFileIsReplacedOrWrittenInPlace)
             support::writeFile(folder.file, "longer old figures");
             fs::create_hard_link(folder.file, before);
         }
+        support::leaveScratches(folder.file, row.young, std::chrono::seconds(0));
         std::optional<Injected> fault;
         if (row.fault)
             fault.emplace(support::ownCalls(), *row.fault);
@@ -192,7 +195,7 @@ TEST(WholeFile, PolledFileIsReplacedOrWrittenInPlace)
         if (row.exists) { // a link to the old file shows whether it was written over
             EXPECT_EQ(support::readFile(before), row.inPlace ? "new figures" : "longer old figures");
         }
-        EXPECT_EQ(support::scratchesIn(folder.data.path()), std::vector<std::string>{});
+        EXPECT_EQ(support::scratchesIn(folder.data.path()).size(), static_cast<std::size_t>(row.young));
     }
 }
 
