@@ -1,16 +1,24 @@
-# The Windows cross-build: programs run under Wine, beside the MinGW runtime DLLs.
+# The mingw-w64 cross-build: programs run under Wine, beside the MinGW runtime DLLs.
 set(TARNU_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
 # One shared C++ runtime for the programs, the host library and the plugin, as
-# they pass standard library objects to each other.
+# they pass standard library objects to each other: beside the programs, in each
+# configuration's folder where the generator makes one per configuration.
+get_property(multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+set(program_folders ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+if(multi_config)
+  list(TRANSFORM CMAKE_CONFIGURATION_TYPES PREPEND ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/ OUTPUT_VARIABLE program_folders)
+endif()
 foreach(runtime libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}
                   OUTPUT_VARIABLE runtime_path OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(NOT EXISTS "${runtime_path}")
     message(FATAL_ERROR "MinGW runtime ${runtime} not found")
   endif()
-  file(COPY ${runtime_path} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+  foreach(folder ${program_folders})
+    file(COPY ${runtime_path} DESTINATION ${folder})
+  endforeach()
 endforeach()

@@ -1,6 +1,7 @@
 // The module boundary (getPlugin, deleteMe, exports) and the load sequence.
 #include "tarnuPlugin.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,15 @@ QUILLFORT_PLUGIN_EXPORT std::uintptr_t getPlugin()
 }
 
 QUILLFORT_PLUGIN_EXPORT void deleteMe() { pluginInstance.reset(); }
+
+// The host reads the record at these offsets, whatever header declares it: one
+// that bridges the host's own must lay it out exactly so.
+using Record = Quillfort::PluginExports;
+static_assert(sizeof(Record) == 64 && alignof(Record) == 8);
+static_assert(offsetof(Record, interfaceVersion) == 0 && offsetof(Record, sourceFile) == 8 &&
+              offsetof(Record, typeName) == 16 && offsetof(Record, displayName) == 24 &&
+              offsetof(Record, versionText) == 32 && offsetof(Record, kindValue) == 40 &&
+              offsetof(Record, createFunction) == 48 && offsetof(Record, releaseFunction) == 56);
 
 QUILLFORT_PLUGIN_EXPORT extern const Quillfort::PluginExports exports;
 constinit const Quillfort::PluginExports exports = {
