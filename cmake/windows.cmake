@@ -1,5 +1,6 @@
 # The mingw-w64 cross-build: programs run under Wine, beside the MinGW runtime DLLs.
-set(TARNU_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+# A throwaway prefix; a build that runs next to another can share that one's.
+set(TARNU_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "The Wine prefix the Windows programs run in")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)

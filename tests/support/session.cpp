@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -168,6 +169,19 @@ std::string statsText(const std::string& change, int streak, int wins, int losse
 {
     return "MMR : " + change + "\r\nStreak : " + std::to_string(streak) +
            "\r\nWins : " + std::to_string(wins) + "\r\nLosses : " + std::to_string(losses);
+}
+
+bool isStatsText(std::string_view text)
+{
+    const std::string whole(text);
+    double change = 0.0;
+    int streak = 0, wins = 0, losses = 0;
+    if (std::sscanf(whole.c_str(), "MMR : %lf Streak : %d Wins : %d Losses : %d", &change, &streak, &wins,
+                    &losses) != 4)
+        return false;
+    char figure[64];
+    std::snprintf(figure, sizeof figure, "%.6f", change);
+    return whole == statsText(figure, streak, wins, losses);
 }
 
 } // namespace support

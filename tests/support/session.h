@@ -97,5 +97,7 @@ private:
 
 // The expected stats file for the figures.
 std::string statsText(const std::string& change, int streak, int wins, int losses);
+// Whether the text is a whole stats file: four lines as statsText makes them.
+bool isStatsText(std::string_view text);
 
 } // namespace support
