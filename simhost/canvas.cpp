@@ -13,7 +13,7 @@ std::string shortest(float value)
 
 void Host::addDrawable(std::function<void(CanvasWrapper)> callback)
 {
-    registrations_.push_back("RegisterDrawable");
+    registered("RegisterDrawable");
     drawables_.push_back({owner_, std::move(callback)});
 }
 

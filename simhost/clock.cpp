@@ -32,7 +32,7 @@ void Host::addTimer(std::function<void(GameWrapper*)> callback, float seconds)
 {
     const std::int64_t delay = ticksFrom(seconds);
     const std::int64_t due = delay > clockLimit - now_ ? clockLimit + 1 : now_ + delay;
-    timers_.push_back({due, ++timerSequence_, owner_, std::move(callback)});
+    timers_.emplace(TimerKey{due, ++timerSequence_}, Timer{owner_, std::move(callback)});
 }
 
 bool Host::advance(double seconds)
@@ -41,18 +41,13 @@ bool Host::advance(double seconds)
     if (!ticks || *ticks > clockLimit - now_)
         return false;
     const std::int64_t target = now_ + *ticks;
-    for (;;) {
-        auto due = std::min_element(timers_.begin(), timers_.end(), [](const Timer& a, const Timer& b) {
-            return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
-        });
-        if (due == timers_.end() || due->due > target)
-            break;
-        Timer timer = std::move(*due);
-        timers_.erase(due);
-        now_ = std::max(now_, timer.due);
+    // A timer a callback sets is in the queue at once, in its place.
+    while (!timers_.empty() && timers_.begin()->first.first <= target) {
+        auto timer = timers_.extract(timers_.begin());
+        now_ = std::max(now_, timer.key().first);
         GameWrapper game(this);
-        OwnerScope scope(*this, timer.owner);
-        timer.callback(&game);
+        OwnerScope scope(*this, timer.mapped().owner);
+        timer.mapped().callback(&game);
     }
     now_ = target;
     return true;

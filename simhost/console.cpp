@@ -30,7 +30,7 @@ ConsoleVariable* Host::findVariable(std::string_view name)
 
 ConsoleVariable& Host::registerVariable(ConsoleVariable variable)
 {
-    registrations_.push_back("registerCvar " + variable.name);
+    registered("registerCvar " + variable.name);
     if (ConsoleVariable* existing = findVariable(variable.name))
         return *existing; // a reload keeps the value the player set
     variable.value = variable.defaultValue;
@@ -61,13 +61,13 @@ void Host::setVariable(ConsoleVariable& variable, const std::string& text)
 
 void Host::addListener(ConsoleVariable& variable, std::function<void(std::string, CVarWrapper)> callback)
 {
-    registrations_.push_back("addOnValueChanged " + variable.name);
+    registered("addOnValueChanged " + variable.name);
     variable.listeners.push_back({owner_, std::move(callback)});
 }
 
 void Host::addNotifier(Notifier notifier)
 {
-    registrations_.push_back("registerNotifier " + notifier.name);
+    registered("registerNotifier " + notifier.name);
     notifier.owner = owner_;
     for (Notifier& existing : notifiers_) {
         if (existing.name == notifier.name) {
@@ -78,7 +78,14 @@ void Host::addNotifier(Notifier notifier)
     notifiers_.push_back(std::move(notifier));
 }
 
-void Host::recordExecute(const std::string& command, bool log) { executed_.push_back({command, log}); }
+void Host::recordExecute(const std::string& command, bool log)
+{
+    if (executed_.size() == logScrollback)
+        executed_.pop_front();
+    executed_.push_back({command, log});
+    if (commandListener_)
+        commandListener_(executed_.back());
+}
 
 void Host::recordLog(const std::string& text)
 {

@@ -100,7 +100,7 @@ float Host::ratingFor(const std::string& playerId, int playlist) const
 
 void Host::addHook(const std::string& name, std::function<void(std::string)> callback)
 {
-    registrations_.push_back("HookEvent " + name);
+    registered("HookEvent " + name);
     hooks_.push_back({name, owner_, std::move(callback)});
 }
 
@@ -125,12 +125,21 @@ std::vector<std::string> Host::hookedEvents() const
     return names;
 }
 
+std::vector<std::string> Host::registrations() const
+{
+    std::vector<std::string> texts;
+    for (const Registration& registration : registrations_)
+        texts.push_back(registration.text);
+    return texts;
+}
+
 void Host::dropOwner(int owner)
 {
     auto owned = [owner](const auto& entry) { return entry.owner == owner; };
     std::erase_if(hooks_, owned);
     std::erase_if(drawables_, owned);
-    std::erase_if(timers_, owned);
+    std::erase_if(timers_, [owner](const auto& timer) { return timer.second.owner == owner; });
+    std::erase_if(registrations_, owned);
     std::erase_if(notifiers_, owned);
     for (ConsoleVariable* variable : variableOrder_)
         std::erase_if(variable->listeners, owned);

@@ -94,9 +94,16 @@ public:
     {
         logListener_ = std::move(listener);
     }
-    const std::vector<ExecutedCommand>& executedCommands() const { return executed_; }
-    // Every registration a plugin made, one line each, in order ("HookEvent NAME", ...).
-    const std::vector<std::string>& registrations() const { return registrations_; }
+    // The last `logScrollback` commands sent, as the console keeps them.
+    const std::deque<ExecutedCommand>& executedCommands() const { return executed_; }
+    // Hears every command as it is sent, also those the scrollback lets go; one listener.
+    void setCommandListener(std::function<void(const ExecutedCommand&)> listener)
+    {
+        commandListener_ = std::move(listener);
+    }
+    // Every registration of the modules still loaded, one line each, in order
+    // ("HookEvent NAME", ...); an unloaded module's go with it.
+    std::vector<std::string> registrations() const;
     std::vector<std::string> hookedEvents() const;
 
     // Owners: each loaded module gets one; callbacks run inside their owner's scope.
@@ -152,12 +159,17 @@ private:
         int owner;
         std::function<void(CanvasWrapper)> callback;
     };
+    // Timers by when they fall due, then in the order they were set.
+    using TimerKey = std::pair<std::int64_t, std::uint64_t>;
     struct Timer {
-        std::int64_t due;
-        std::uint64_t sequence;
         int owner;
         std::function<void(GameWrapper*)> callback;
     };
+    struct Registration {
+        int owner;
+        std::string text;
+    };
+    void registered(std::string text) { registrations_.push_back({owner_, std::move(text)}); }
     struct RatingReport {
         std::int64_t from;
         int playlist;
@@ -174,13 +186,14 @@ private:
     std::deque<Notifier> notifiers_;
     std::deque<Hook> hooks_;
     std::deque<Drawable> drawables_;
-    std::vector<Timer> timers_;
+    std::map<TimerKey, Timer> timers_;
     std::vector<RatingReport> ratings_;
     std::deque<std::string> log_;
     std::size_t logged_ = 0;
     std::function<void(const std::string&)> logListener_;
-    std::vector<std::string> registrations_;
-    std::vector<ExecutedCommand> executed_;
+    std::vector<Registration> registrations_;
+    std::deque<ExecutedCommand> executed_;
+    std::function<void(const ExecutedCommand&)> commandListener_;
     std::vector<CanvasCall> frame_;
     std::size_t frameCalls_ = 0;
 };

@@ -67,6 +67,13 @@ TEST(LoadSequence, RegistersEverythingInOrder)
         std::string("HookEvent ") + hookNames[3],
     };
     EXPECT_EQ(session.host.registrations(), expected);
+    // An unloaded module's registrations go with it, so reloads keep the host small.
+    for (int reload = 0; reload < 3; ++reload) {
+        session.unload();
+        EXPECT_EQ(session.host.registrations(), std::vector<std::string>{});
+        session.load();
+    }
+    EXPECT_EQ(session.host.registrations(), expected);
 }
 
 TEST(LoadSequence, RegistersTheConsoleVariablesWithDesktopDefaults)

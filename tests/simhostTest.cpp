@@ -158,20 +158,30 @@ TEST(SimHostConsole, RunsCommandsWithTheirWordsAndRefusesUnknownNames)
     EXPECT_EQ(unknown.message, "unknown command or variable");
 }
 
-TEST(SimHostConsole, KeepsTheLastThousandLogLinesAndCountsAndHandsOnThemAll)
+// However long the session, the console keeps the last thousand log lines and
+// commands, and hands every one on as it comes.
+TEST(SimHostConsole, KeepsTheLastThousandLinesAndCommandsAndHandsOnThemAll)
 {
     simhost::Host host;
     CVarManagerWrapper console(&host);
-    std::vector<std::string> heard;
+    std::vector<std::string> heard, sent;
     host.setLogListener([&](const std::string& line) { heard.push_back(line); });
-    for (int i = 0; i < 1500; ++i)
+    host.setCommandListener(
+        [&](const simhost::ExecutedCommand& command) { sent.push_back(command.command); });
+    for (int i = 0; i < 1500; ++i) {
         console.log(std::to_string(i));
+        console.executeCommand("c" + std::to_string(i), true);
+    }
     EXPECT_EQ(host.loggedLines(), 1500u);
     EXPECT_EQ(host.logLines().size(), simhost::logScrollback);
     EXPECT_EQ(host.logLines().front(), "500");
     EXPECT_EQ(host.logLines().back(), "1499");
     ASSERT_EQ(heard.size(), 1500u);
     EXPECT_EQ(heard.front(), "0");
+    EXPECT_EQ(host.executedCommands().size(), simhost::logScrollback);
+    EXPECT_EQ(host.executedCommands().front().command, "c500");
+    ASSERT_EQ(sent.size(), 1500u);
+    EXPECT_EQ(sent.front(), "c0");
 }
 
 TEST(SimHostClock, TimersRunInDueOrderEachAtItsOwnTime)
