@@ -104,4 +104,13 @@ std::filesystem::path pathInFolder(std::string_view folder, std::string_view rel
     return path;
 }
 
+std::string sizeText(std::size_t bytes)
+{
+    if (bytes >= (std::size_t{1} << 20) && bytes % (std::size_t{1} << 20) == 0)
+        return std::to_string(bytes >> 20) + " MiB";
+    if (bytes >= (std::size_t{1} << 10) && bytes % (std::size_t{1} << 10) == 0)
+        return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + " bytes";
+}
+
 } // namespace files

@@ -31,4 +31,7 @@ std::filesystem::path pathFromUtf8(std::string_view text);
 // or one that ends in a separator works like any other.
 std::filesystem::path pathInFolder(std::string_view folder, std::string_view relative);
 
+// A size as messages give it: "4 MiB", "512 KiB", "100 bytes".
+std::string sizeText(std::size_t bytes);
+
 } // namespace files

@@ -120,39 +120,54 @@ std::string fill(Handle& file, std::string_view bytes, bool cut, Durability dura
 
 } // namespace
 
+std::string FileRead::says() const
+{
+    switch (outcome) {
+    case Outcome::Read: break;
+    case Outcome::Missing: return "no such file";
+    case Outcome::NotRegular: return notRegularFile;
+    case Outcome::TooLarge: return "larger than " + sizeText(limit);
+    case Outcome::Failed: return reason;
+    }
+    return "";
+}
+
 FileRead readWholeFile(const fs::path& path, std::size_t limit)
 {
+    const auto outcome = [limit](FileRead::Outcome what, std::string reason = {}) {
+        return FileRead{what, {}, std::move(reason), limit};
+    };
     const os::Target target = os::findTarget(path);
     if (target.kind == Kind::Missing)
-        return {FileRead::Outcome::Missing, {}, {}};
+        return outcome(FileRead::Outcome::Missing);
     if (target.kind == Kind::Other)
-        return {FileRead::Outcome::NotRegular, {}, {}};
+        return outcome(FileRead::Outcome::NotRegular);
     Handle file(os::openForReading(target.path));
     std::uint64_t size = 0;
     if (!file.isOpen())
-        return {FileRead::Outcome::Failed, {}, os::lastError()};
+        return outcome(FileRead::Outcome::Failed, os::lastError());
     if (!os::regularSize(file.get(), size))
-        return {FileRead::Outcome::NotRegular, {}, {}};
+        return outcome(FileRead::Outcome::NotRegular);
     if (size > limit)
-        return {FileRead::Outcome::TooLarge, {}, {}};
+        return outcome(FileRead::Outcome::TooLarge);
     // One byte more than the limit tells a file that grew past it since.
     std::string bytes(static_cast<std::size_t>(std::min<std::uint64_t>(limit + 1, size + 4096)), '\0');
     std::size_t filled = 0;
     for (;;) {
         if (filled == bytes.size()) {
             if (filled > limit)
-                return {FileRead::Outcome::TooLarge, {}, {}};
+                return outcome(FileRead::Outcome::TooLarge);
             bytes.resize(std::min(limit + 1, bytes.size() * 2));
         }
         const long long read = os::readSome(file.get(), bytes.data() + filled, bytes.size() - filled);
         if (read < 0)
-            return {FileRead::Outcome::Failed, {}, os::lastError()};
+            return outcome(FileRead::Outcome::Failed, os::lastError());
         if (read == 0)
             break;
         filled += static_cast<std::size_t>(read);
     }
     bytes.resize(filled);
-    return {FileRead::Outcome::Read, std::move(bytes), {}};
+    return {FileRead::Outcome::Read, std::move(bytes), {}, limit};
 }
 
 namespace {

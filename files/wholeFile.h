@@ -13,10 +13,16 @@
 
 namespace files {
 
+// What stands where no regular file does, as every message says it.
+inline constexpr char notRegularFile[] = "not a regular file";
+
 struct FileRead {
     enum class Outcome { Read, Missing, NotRegular, TooLarge, Failed } outcome;
     std::string bytes;
-    std::string reason; // the system's words, when Failed
+    std::string reason;    // the system's words, when Failed
+    std::size_t limit = 0; // the largest file that is read
+    // Why nothing was read ("no such file", "larger than 4 MiB", the system's words).
+    std::string says() const;
 };
 
 // The bytes of a regular file of at most `limit` bytes. Anything else (a folder, a
@@ -38,7 +44,7 @@ struct FileWrite {
     std::string says() const
     {
         if (outcome == Outcome::NotRegular)
-            return "left as it is: not a regular file";
+            return std::string("left as it is: ") + notRegularFile;
         if (outcome == Outcome::NotOnDisk)
             return "replaced, but the move may not have reached the disk: " + reason;
         return "cannot write: " + reason;

@@ -64,10 +64,8 @@ void tarnuPlugin::writeSettingsFile()
     case FileRead::Outcome::Read: break;
     case FileRead::Outcome::Missing: return; // the page is never created
     case FileRead::Outcome::NotRegular:
-        cvarManager->log(name + ": left as it is: not a regular file");
-        return;
-    case FileRead::Outcome::TooLarge: cvarManager->log(name + ": left as it is: larger than 4 MiB"); return;
-    case FileRead::Outcome::Failed: cvarManager->log(name + ": cannot read: " + page.reason); return;
+    case FileRead::Outcome::TooLarge: cvarManager->log(name + ": left as it is: " + page.says()); return;
+    case FileRead::Outcome::Failed: cvarManager->log(name + ": cannot read: " + page.says()); return;
     }
     std::string rewritten;
     rewriteSettingsPage(page.bytes, rewritten, screenWidth, screenHeight);
