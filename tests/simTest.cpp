@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 #include <thread>
 
@@ -9,7 +10,9 @@
 #  include <windows.h>
 #else
 #  include <fcntl.h>
+#  include <signal.h>
 #  include <sys/stat.h>
+#  include <sys/wait.h>
 #  include <unistd.h>
 #endif
 
@@ -150,15 +153,30 @@ TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
         {"pause -1\n", "1: seconds of real time must be a number from 0 to 3600, not '-1'"},
         {"pause nan\n", "1: seconds of real time must be a number from 0 to 3600, not 'nan'"},
         {"wait nan\n", "1: seconds must be a finite number of 0 or more in whole microseconds, not 'nan'"},
-        {"rating 13 1e39\n", "1: rating '1e39' does not fit the game's float (at most 3.4e38)"},
+        {"rating 13 1e39\n", "1: rating '1e39' does not fit the game's float (at most 3.4e+38)"},
         {"rating 13 1e-50\n",
          "1: rating '1e-50' rounds to 0, which the game reports for an unknown rating: write 0 for that"},
+        {"rating 13 1e-400\n",
+         "1: rating '1e-400' rounds to 0, which the game reports for an unknown rating: write 0 for that"},
         {std::string("load\nlo\0ad\n", 9), "2: a NUL byte at column 3: a scenario is text"},
         {"load\n" + std::string(qsim::Lines::lineLimit + 1, '#') + "\nload\n",
          "2: the line is longer than 1 MiB"},
         {"expect file ../WinsLossesStats.txt \"\"\n",
-         "1: the path '../WinsLossesStats.txt' leaves the data folder"},
-        {"expect nofile plugins/../../x\n", "1: the path 'plugins/../../x' leaves the data folder"},
+         "1: the path '../WinsLossesStats.txt' goes through '..'"},
+        {"expect nofile plugins/../../x\n", "1: the path 'plugins/../../x' goes through '..'"},
+        // Paths that could name what a check would pass over: each is refused.
+        {"expect nofile /etc/passwd\n", "1: the path '/etc/passwd' is not relative to the data folder"},
+        {"expect nofile WinsLossesStats.txt/\n",
+         "1: the path 'WinsLossesStats.txt/' names no file: it ends in a separator"},
+        {"expect nofile plugins/settings/tarnuplugin.set/..\n",
+         "1: the path 'plugins/settings/tarnuplugin.set/..' goes through '..'"},
+        {"expect nofile nothere/../WinsLossesStats.txt\n",
+         "1: the path 'nothere/../WinsLossesStats.txt' goes through '..'"},
+        // A lone CR read as a blank would make the lines after a comment part of it.
+        {"# t\rload\rexpect file WinsLossesStats.txt \"wrong\"\r",
+         "1: a CR at column 4 ends no line: lines end in LF or CR LF (a CR in a text is written \\r)"},
+        {"", "0: the scenario has no statement"},
+        {"# only a note\r\n\n", "0: the scenario has no statement"},
     };
     for (const auto& [text, message] : cases) {
         SCOPED_TRACE(text);
@@ -225,6 +243,10 @@ TEST(SimRunner, BadScenarioGivesExitTwoAndRunsNothing)
         return qsim::picturesAvailable() ? problem : "this quillfort-sim was built without pictures";
     };
     const std::string before = "load\nconsole add_win\nframe\n";
+    // A PNG's header, which is all the check before the run reads: 23000 x 23000 pixels.
+    support::writeFile(
+        pictures.path() / "huge.png",
+        std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x59\xd8\0\0\x59\xd8\x08\x06\0\0\0", 29));
     // Paths in a scenario with '/' only: a '\\' in a quoted word starts an escape.
     const std::u8string folderText = pictures.path().generic_u8string();
     const std::string folder(folderText.begin(), folderText.end()), fake = folder + "/fake.png";
@@ -248,17 +270,49 @@ TEST(SimRunner, BadScenarioGivesExitTwoAndRunsNothing)
         {before + "background /nonexistent/screen.png\n", 4,
          picture("cannot read background picture '/nonexistent/screen.png': no such file")},
         {before + "background \"" + folder + "\"\n", 4,
-         picture("cannot read background picture '" + folder +
-                 "': not a regular file (a folder, a pipe or a device)")},
+         picture("cannot read background picture '" + folder + "': not a regular file")},
         {before + "background \"" + fake + "\"\n", 4,
          picture("cannot read background picture '" + fake + "': not a PNG picture")},
+        {before + "background \"" + folder + "/huge.png\"\n", 4,
+         picture("cannot read background picture '" + folder +
+                 "/huge.png': 23000 x 23000 pixels, more than a picture may have (at most 32767 a side and "
+                 "268435456 in all)")},
+        // What the lines before decide: a picture path an earlier one makes a folder or a file.
+        {before + "frame a.png/x.png\nframe a.png\n", qsim::picturesAvailable() ? 5 : 4,
+         picture("the picture path 'a.png' names a folder that an earlier picture goes into")},
+        {before + "frame a.png\nframe a.png/x.png\n", qsim::picturesAvailable() ? 5 : 4,
+         picture("the picture path 'a.png/x.png' goes into an earlier picture, which is a file")},
+        {"load\nmatch public\nkickoff\ngoal 0\ngoal 1\nend\n", 6,
+         "the score is level at 1-1 and a match never ends level: say who won (end winner=T)"},
+        {"load\nmatch public\ngoal 0\nmenu\nmatch public\nend\n", 6,
+         "the score is level at 0-0 and a match never ends level: say who won (end winner=T)"},
+        {"console add_win\nload\n", 1,
+         "no plugin has been loaded yet, so the console knows no name: load first"},
+        {"load\nexpect draws 0\nframe\n", 2, "no frame has been drawn yet: a 'frame' line comes first"},
     };
 #if !defined(_WIN32)
     // Opened for reading, a pipe with no writer would hold the run for ever.
     ASSERT_EQ(mkfifo((pictures.path() / "pipe.png").c_str(), 0600), 0);
-    cases.push_back({before + "background \"" + folder + "/pipe.png\"\n", 4,
-                     picture("cannot read background picture '" + folder +
-                             "/pipe.png': not a regular file (a folder, a pipe or a device)")});
+    cases.push_back(
+        {before + "background \"" + folder + "/pipe.png\"\n", 4,
+         picture("cannot read background picture '" + folder + "/pipe.png': not a regular file")});
+    // Written, a pipe with no reader would hold the run for ever.
+    cases.push_back({before + "frame pipe.png\n", 4,
+                     picture("the picture path 'pipe.png' names something that is not a regular file")});
+    // So would a pipe as the module to load, or as the settings page of a given data folder.
+    const auto pipe = support::utf8(pictures.path() / "pipe.png");
+    const SimRun plugin = runFile("load\n", {"--plugin", pipe});
+    EXPECT_EQ(plugin.status, 2);
+    EXPECT_EQ(plugin.output,
+              "quillfort-sim: error: the plugin module '" + pipe + "' is not a regular file\n");
+    qsim::DataFolder data;
+    const auto page = data.path() / "plugins" / "settings" / "tarnuplugin.set";
+    std::filesystem::create_directories(page.parent_path());
+    ASSERT_EQ(mkfifo(page.c_str(), 0600), 0);
+    const SimRun written = runFile("load\npage x\n", {"--data", support::utf8(data.path())});
+    EXPECT_EQ(written.status, 2);
+    EXPECT_EQ(written.output,
+              "case.qsim:2: error: the settings page '" + support::utf8(page) + "' is not a regular file\n");
 #endif
     for (const auto& c : cases) {
         SCOPED_TRACE(c.scenario);
@@ -292,17 +346,19 @@ TEST(SimRunner, HostileInputIsNeverReportedAsSuccess)
         manyLooks += "match public\nkickoff\nend winner=0\n";
     manyLooks += "player P-7\n";
     const Case cases[] = {
-        {"load\nmatch public\nkickoff\ngoal 0\ngoal 1\nend\nexpect draws 99\n", 2,
-         "case.qsim:6: error: the score is level at 1-1 and a match never ends level: say who won"},
-        {"load\nconsole add_wins\nexpect draws 99\n", 2,
+        {"load\nconsole add_wins\nframe\nexpect draws 99\n", 2,
          "case.qsim:2: error: the console refuses 'add_wins': unknown command or variable"},
-        {"load\nconsole posx 40 # comment\nexpect draws 99\n", 2,
+        {"load\nconsole posx 40 # comment\nframe\nexpect draws 99\n", 2,
          "case.qsim:2: error: the console refuses 'posx 40 # comment': a variable takes one value"},
         {manyLooks + "wait 10\nexpect nolog player-0\n", 1,
          "expected no log line \"player-0\", got that line"},
         {"load\nexpect file plugins/settings \"\"\nexpect nofile plugins\n", 1,
          "case.qsim:2: expected file plugins/settings to hold \"\", got a folder\n"
          "case.qsim:3: expected no file plugins, got a folder\n"},
+        {"load\nframe " + std::string(5000, 'x') + ".png\n", 2,
+         qsim::picturesAvailable()
+             ? "case.qsim:2: error: the picture '" + std::string(200, 'x') + "...': cannot write: "
+             : "case.qsim:2: error: this quillfort-sim was built without pictures\n"},
         // The console bounds what the plugin reads: scale 5junk reads as 5, held at 3.
         {"load\nconsole scale 5junk\nconsole posy -5x\nframe\nexpect cvar posy 0\nexpect draw FillBox 270 "
          "375\n",
@@ -316,6 +372,104 @@ TEST(SimRunner, HostileInputIsNeverReportedAsSuccess)
         EXPECT_FALSE(has(run.output, "expected 99"));
     }
 }
+
+// A plugin still loaded when the scenario ends is unloaded, and heard: here the
+// stats file, which the device had no room for, is behind at unload.
+TEST(SimRunner, PluginLeftLoadedIsUnloadedAndHeard)
+{
+    support::Session session; // maps the copy of the module that hands out its file calls
+    support::Injected full(session.fileCalls(), support::Fault::WriteFull);
+    const SimRun run =
+        runFile("load\nconsole add_win\n", {"--plugin", support::utf8(support::testablePath())});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(has(run.output, "log: WinsLossesStats.txt: behind at unload (cannot write: " + full.says() +
+                                    "); it would hold MMR : 0.000000, Streak : 0, Wins : 1, Losses : 0\n"))
+        << run.output;
+}
+
+// What was printed goes out before a wait or a pause, for a program reading along;
+// a report that could not all be written is no verdict.
+TEST(SimRunner, OutputGoesOutBeforeWaitsAndAReportNotWrittenIsAnError)
+{
+    struct Counted : std::stringbuf {
+        int syncs = 0;
+        int sync() override { return ++syncs, std::stringbuf::sync(); }
+    } buffer;
+    std::ostream out(&buffer);
+    qsim::DataFolder folder;
+    support::writeFile(folder.path() / "case.qsim", "load\npause 0\nwait 0\n");
+    const std::string file = support::utf8(folder.path() / "case.qsim");
+    const char* argv[] = {"quillfort-sim", file.c_str()};
+    qsim::Lines in = qsim::Lines::ofText("");
+    EXPECT_EQ(qsim::runCli(2, argv, in, out, false), 0);
+    EXPECT_EQ(buffer.syncs, 2);
+
+    std::ostringstream lost, said;
+    lost.setstate(std::ios::badbit);
+    EXPECT_EQ(qsim::reported(lost, said, 0), 2);
+    EXPECT_TRUE(has(said.str(), "quillfort-sim: error: cannot write the report")) << said.str();
+    EXPECT_EQ(qsim::reported(said, lost, 1), 1);
+#if !defined(_WIN32)
+    // The program: a full device, and a reader that goes away long before the end.
+    std::string frames = "load\n";
+    for (int i = 0; i < 1000; ++i)
+        frames += "frame\n";
+    support::writeFile(folder.path() / "frames.qsim", frames);
+    const std::string program = support::utf8(simhost::besideProgram("quillfort-sim"));
+    for (const std::string sink : {"> /dev/full", "| head -c 1 > /dev/null"}) {
+        SCOPED_TRACE(sink);
+        const std::string command = "bash -c '\"" + program + "\" --trace \"" +
+                                    support::utf8(folder.path() / "frames.qsim") + "\" " + sink +
+                                    " 2>/dev/null; exit ${PIPESTATUS[0]}'";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+    }
+#endif
+}
+
+#if !defined(_WIN32)
+
+// A run told to stop removes its temporary folders before it ends; a run killed
+// outright leaves them, and the next run removes those whose process is gone.
+TEST(SimRunner, TemporaryFoldersGoWhenARunIsStoppedOrItsProcessIsGone)
+{
+    qsim::DataFolder folder;
+    support::writeFile(folder.path() / "long.qsim", "load\npause 30\n");
+    const std::string program = support::utf8(simhost::besideProgram("quillfort-sim"));
+    const std::string temporary = support::utf8(std::filesystem::temp_directory_path());
+    const std::string stopped = "bash -c '\"" + program + "\" \"" +
+                                support::utf8(folder.path() / "long.qsim") +
+                                "\" >/dev/null & run=$!; for i in $(seq 200); do ls -d \"" + temporary +
+                                "\"/quillfort-$run-* >/dev/null 2>&1 && break; sleep 0.05; done; kill -TERM "
+                                "$run; wait $run; status=$?; "
+                                "ls -d \"" +
+                                temporary + "\"/quillfort-$run-* >/dev/null 2>&1 && exit 99; exit $status'";
+    const int status = std::system(stopped.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM); // ended by the signal, its folder gone
+
+    pid_t gone = 4194303;
+    while (kill(gone, 0) == 0 || errno == EPERM)
+        --gone;
+    const auto left = std::filesystem::temp_directory_path() / ("quillfort-" + std::to_string(gone) + "-1-0");
+    support::writeFile(left / "WinsLossesStats.txt", "left by a killed run");
+    std::filesystem::last_write_time(left,
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    ASSERT_EQ(std::system(("\"" + program + "\" \"" + support::utf8(folder.path() / "long.qsim") +
+                           "\" --version >/dev/null")
+                              .c_str()),
+              0);
+    EXPECT_TRUE(std::filesystem::exists(left)) << "a run that makes no temporary folder looks at none";
+    support::writeFile(folder.path() / "short.qsim", "load\n");
+    ASSERT_EQ(
+        std::system(("\"" + program + "\" \"" + support::utf8(folder.path() / "short.qsim") + "\" >/dev/null")
+                        .c_str()),
+        0);
+    EXPECT_FALSE(std::filesystem::exists(left));
+}
+
+#endif
 
 TEST(SimRunner, ScenarioIsReadOnceWhateverKindOfFileItIs)
 {
@@ -454,6 +608,24 @@ TEST(SimOptions, DataFolderThatIsAFileIsAnErrorNotACrash)
 
 #if defined(_WIN32)
 
+// A data folder in the \\?\ form, which takes '/' literally: the names under it are
+// joined with '\\', so the page is there and the checks see the files.
+TEST(SimOptions, DataFolderInTheLongFormWorks)
+{
+    qsim::DataFolder parent;
+    const auto folder = std::filesystem::absolute(parent.path()).make_preferred() / "long";
+    const SimRun run =
+        runFile("load\nexpect nofile plugins/settings/tarnuplugin.set\nexpect file "
+                "WinsLossesStats.txt \"MMR : 0.000000\\r\\nStreak : 0\\r\\nWins : 0\\r\\nLosses : 0\"\n",
+                {"--data", "\\\\?\\" + support::utf8(folder)});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(has(run.output, "command: cl_settings_refreshplugins\n")) << run.output;
+    EXPECT_TRUE(
+        has(run.output, "case.qsim:2: expected no file plugins/settings/tarnuplugin.set, got a file\n"))
+        << run.output;
+    EXPECT_FALSE(has(run.output, "case.qsim:3:")) << run.output;
+}
+
 // The program itself, as a player starts it: wide arguments keep a folder's name.
 TEST(SimOptions, ArgumentsKeepEveryCharacterOfAPath)
 {
@@ -527,8 +699,10 @@ TEST(SimRunner, FileExpectationsSayWhatStandsThere)
                                {"--data", data.path().string()});
     EXPECT_EQ(run.status, 1);
     const char* lines[] = {
-        "case.qsim:1: expected file pipe to hold \"\", got no regular file (a pipe, a device or a socket)\n",
-        "case.qsim:2: expected file zero to hold \"\", got no regular file (a pipe, a device or a socket)\n",
+        "case.qsim:1: expected file pipe to hold \"\", got an entry that is not a regular file (a pipe, a "
+        "device or a socket)\n",
+        "case.qsim:2: expected file zero to hold \"\", got an entry that is not a regular file (a pipe, a "
+        "device or a socket)\n",
         "case.qsim:3: expected file large to hold \"\", got a file larger than 16 MiB\n",
         "case.qsim:4: expected file unreadable to hold \"x\", got a file that cannot be read: Input/output "
         "error\n",

@@ -49,9 +49,7 @@ Session::Session(int width, int height)
     host.setDataFolder(utf8(data.path()));
 }
 
-namespace {
 std::filesystem::path testablePath() { return simhost::besideProgram(TARNU_TESTABLE_FILE); }
-} // namespace
 
 void Session::load() { module = simhost::PluginModule::load(host, testablePath()); }
 

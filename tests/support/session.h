@@ -21,8 +21,10 @@ namespace support {
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string utf8(const std::filesystem::path& path);
-// The plugin module as it ships.
+// The plugin module as it ships, and the copy the sessions load, which also
+// hands the tests its file calls.
 std::filesystem::path pluginPath();
+std::filesystem::path testablePath();
 std::vector<std::string> words(const std::string& line);
 inline bool has(const std::string& text, const std::string& part)
 {

@@ -1,7 +1,6 @@
 // The statements that act: the desktop and the player, the plugin's files and
 // module, the console, and the game as it goes.
 #include <chrono>
-#include <fstream>
 #include <thread>
 
 #include "checkedFiles.h"
@@ -9,6 +8,7 @@
 #include "picture.h"
 #include "preflight.h"
 #include "runner.h"
+#include "wholeFile.h"
 #include "words.h"
 
 namespace qsim {
@@ -26,14 +26,16 @@ Outcome Runner::player(const Statement& s)
     return Outcome::Done;
 }
 
+// Written whole, never into a pipe or a device that took the page's place.
 Outcome Runner::page(const Statement& s)
 {
     std::error_code ignored;
     std::filesystem::create_directories(pagePath().parent_path(), ignored);
-    std::ofstream page(pagePath(), std::ios::binary | std::ios::trunc);
-    page << s.words[0];
-    page.close();
-    return page ? Outcome::Done : error(s, "cannot write the settings page '" + pagePath().string() + "'");
+    const files::FileWrite written =
+        files::replaceWholeFile(pagePath(), s.words[0], files::Durability::Cached);
+    if (written.written())
+        return Outcome::Done;
+    return error(s, "the settings page " + echoed(files::utf8FromPath(pagePath())) + ": " + written.says());
 }
 
 Outcome Runner::noPage(const Statement& s)
@@ -107,13 +109,9 @@ Outcome Runner::goal(const Statement& s)
     return Outcome::Done;
 }
 
-// A real match never ends level, so the runner will not pick a winner for it.
+// A level end without a winner was refused before the run, as a real match never ends level.
 Outcome Runner::end(const Statement& s)
 {
-    const int* score = host_->game().score;
-    if (!s.winner && score[0] == score[1])
-        return error(s, "the score is level at " + std::to_string(score[0]) + "-" + std::to_string(score[1]) +
-                            " and a match never ends level: say who won (end winner=T)");
     host_->endMatch(s.winner);
     return Outcome::Done;
 }
@@ -124,8 +122,10 @@ Outcome Runner::menu(const Statement&)
     return Outcome::Done;
 }
 
+// What was printed so far goes out first, for a program reading along.
 Outcome Runner::wait(const Statement& s)
 {
+    out_.flush();
     if (!host_->advance(s.seconds))
         return error(s, clockEnd());
     if (options_.interactive)
@@ -136,6 +136,7 @@ Outcome Runner::wait(const Statement& s)
 // Real time passes and game time stands still, so another program can act meanwhile.
 Outcome Runner::pause(const Statement& s)
 {
+    out_.flush();
     std::this_thread::sleep_for(std::chrono::duration<double>(s.seconds));
     return Outcome::Done;
 }
@@ -152,23 +153,35 @@ Outcome Runner::frame(const Statement& s)
     }
     if (s.words.empty())
         return Outcome::Done;
+    // The path and the size were checked before the scenario ran; the picture is
+    // written whole, and never into a pipe or a device that took its place since.
     const std::filesystem::path png = options_.pictures / files::pathFromUtf8(s.words[0]);
-    // The path and the size were checked before the scenario ran.
-    if (const std::string failure = renderPicture(calls, desktop_.width, desktop_.height, background_, png);
-        !failure.empty())
-        return error(s, failure);
+    std::string problem;
+    const std::string bytes =
+        renderPicture(calls, desktop_.width, desktop_.height, background_.get(), problem);
+    std::error_code ignored;
+    if (problem.empty() && png.has_parent_path())
+        std::filesystem::create_directories(png.parent_path(), ignored);
+    if (problem.empty()) {
+        if (const files::FileWrite written = files::replaceWholeFile(png, bytes, files::Durability::Cached);
+            !written.written())
+            problem = written.says();
+    }
+    if (!problem.empty())
+        return error(s, "the picture " + echoed(s.words[0]) + ": " + problem);
     if (!options_.quiet)
         out_ << "picture: " << png.string() << "\n";
     return Outcome::Done;
 }
 
-// Read once here: the file was checked before the scenario ran, but may have gone since.
+// Read and decoded once here, for every frame after it: the file was checked before
+// the scenario ran, but may have gone or changed since.
 Outcome Runner::background(const Statement& s)
 {
     Background background = readBackground(s.words[0]);
     if (!background.problem.empty())
         return error(s, background.problem);
-    background_ = std::move(background.png);
+    background_ = std::move(background.image);
     return Outcome::Done;
 }
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <map>
@@ -21,6 +22,14 @@ std::optional<int> integer(std::string_view text)
     return value;
 }
 
+// Whether a number's text has a digit other than 0 before its exponent: then it is
+// no zero, however small the value it reads as.
+bool writtenNonZero(const std::string& text)
+{
+    const std::string digits = text.substr(0, text.find_first_of("eE"));
+    return digits.find_first_of("123456789") != std::string::npos;
+}
+
 // A decimal number, or nan, inf and -inf.
 std::optional<double> real(const std::string& text)
 {
@@ -37,15 +46,28 @@ std::optional<double> real(const std::string& text)
     return value;
 }
 
+// The kinds of match a scenario names, each a place with its usual facts.
+constexpr std::pair<std::string_view, simhost::Place> places[] = {
+    {"public", simhost::Place::OnlinePublic},     {"private", simhost::Place::OnlinePrivate},
+    {"offline", simhost::Place::Offline},         {"freeplay", simhost::Place::Freeplay},
+    {"training", simhost::Place::CustomTraining}, {"replay", simhost::Place::Replay},
+};
+
 std::optional<simhost::Place> placeNamed(std::string_view kind)
 {
-    using simhost::Place;
-    static const std::map<std::string, Place, std::less<>> kinds = {
-        {"public", Place::OnlinePublic}, {"private", Place::OnlinePrivate},   {"offline", Place::Offline},
-        {"freeplay", Place::Freeplay},   {"training", Place::CustomTraining}, {"replay", Place::Replay},
-    };
-    const auto found = kinds.find(kind);
-    return found == kinds.end() ? std::nullopt : std::optional(found->second);
+    for (const auto& [name, place] : places) {
+        if (name == kind)
+            return place;
+    }
+    return std::nullopt;
+}
+
+std::string placeList()
+{
+    std::string out;
+    for (const auto& [name, place] : places)
+        out.append(out.empty() ? "" : ", ").append(name);
+    return out;
 }
 
 // Reads `key=N` for one of the given keys into the slot; an error message otherwise.
@@ -85,9 +107,12 @@ std::string rating(Statement& s)
     if (!value)
         return "rating must be a number, nan, inf or -inf, not " + echoed(s.words[1]);
     // The game reports a float: a value it cannot hold would silently become another.
-    if (std::isfinite(*value) && std::fabs(*value) > std::numeric_limits<float>::max())
-        return "rating " + echoed(s.words[1]) + " does not fit the game's float (at most 3.4e38)";
-    if (*value != 0.0 && static_cast<float>(*value) == 0.0f)
+    if (std::isfinite(*value) && std::fabs(*value) > std::numeric_limits<float>::max()) {
+        char largest[32];
+        std::snprintf(largest, sizeof largest, "%.2g", double(std::numeric_limits<float>::max()));
+        return "rating " + echoed(s.words[1]) + " does not fit the game's float (at most " + largest + ")";
+    }
+    if (writtenNonZero(s.words[1]) && static_cast<float>(*value) == 0.0f)
         return "rating " + echoed(s.words[1]) +
                " rounds to 0, which the game reports for an unknown rating: write 0 for that";
     s.playlist = *playlist;
@@ -99,8 +124,7 @@ std::string match(Statement& s)
 {
     const auto place = placeNamed(s.words[0]);
     if (!place)
-        return "unknown match kind " + echoed(s.words[0]) +
-               " (public, private, offline, freeplay, training, replay)";
+        return "unknown match kind " + echoed(s.words[0]) + " (" + placeList() + ")";
     s.facts = simhost::factsOf(*place);
     for (std::size_t i = 1; i < s.words.size(); ++i) {
         if (auto error = option(s.words[i], {{"playlist", &s.playlist}, {"team", &s.team}}); !error.empty())
@@ -116,8 +140,7 @@ std::string state(Statement& s)
         const std::string name = word.substr(0, equals);
         const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
         if (factNamed(s.facts, name) == nullptr || (value != "0" && value != "1"))
-            return "a game fact is online, public, replay, freeplay or training with =0 or =1, not " +
-                   echoed(word);
+            return "a game fact is " + factList(" or ") + " with =0 or =1, not " + echoed(word);
         s.factChanges.emplace_back(name, value == "1");
     }
     return "";
@@ -157,19 +180,26 @@ std::string pause(Statement& s)
 {
     const auto seconds = real(s.words[0]);
     if (!seconds || !(*seconds >= 0 && *seconds <= maxPause))
-        return "seconds of real time must be a number from 0 to 3600, not " + echoed(s.words[0]);
+        return "seconds of real time must be a number from 0 to " + std::to_string(int(maxPause)) + ", not " +
+               echoed(s.words[0]);
     s.seconds = *seconds;
     return "";
 }
 
-// A checked path stays under the data folder: a leading "/" is the folder itself.
+// A checked path names a file under the data folder, and names it one way only:
+// relative, through no "..", and not ending in a separator.
 std::string dataPath(Statement& s)
 {
     const std::string& path = s.words[0];
-    const auto relative = files::pathFromUtf8(path).relative_path();
-    const auto normal = relative.lexically_normal();
-    if (!normal.empty() && *normal.begin() == "..")
-        return "the path " + echoed(path) + " leaves the data folder";
+    const auto given = files::pathFromUtf8(path);
+    if (given.has_root_name() || given.has_root_directory())
+        return "the path " + echoed(path) + " is not relative to the data folder";
+    if (path.empty() || path.ends_with('/') || given.filename().empty())
+        return "the path " + echoed(path) + " names no file: it ends in a separator";
+    for (const auto& part : given) {
+        if (part == "..")
+            return "the path " + echoed(path) + " goes through '..'";
+    }
     return "";
 }
 

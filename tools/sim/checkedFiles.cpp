@@ -17,13 +17,13 @@ CheckedFile readChecked(const std::filesystem::path& path)
     files::FileRead read = files::readWholeFile(path, checkLimit);
     switch (read.outcome) {
     case files::FileRead::Outcome::Read: return {std::move(read.bytes), {}};
-    case files::FileRead::Outcome::Missing: return {std::nullopt, "no such file"};
+    case files::FileRead::Outcome::Missing: return {std::nullopt, read.says()};
     case files::FileRead::Outcome::NotRegular:
-        return {std::nullopt, "no regular file (a pipe, a device or a socket)"};
-    case files::FileRead::Outcome::TooLarge: return {std::nullopt, "a file larger than 16 MiB"};
+        return {std::nullopt, "an entry that is " + read.says() + " (a pipe, a device or a socket)"};
+    case files::FileRead::Outcome::TooLarge: return {std::nullopt, "a file " + read.says()};
     case files::FileRead::Outcome::Failed: break;
     }
-    return {std::nullopt, "a file that cannot be read: " + read.reason};
+    return {std::nullopt, "a file that cannot be read: " + read.says()};
 }
 
 std::string entryAt(const std::filesystem::path& path)

@@ -68,21 +68,16 @@ Outcome Runner::expectNoLog(const Statement& s)
     return expect(s, !log_.ever(s.words[0]), "no log line " + qsim::quoted(s.words[0]), "that line");
 }
 
-bool Runner::commandSent(const std::string& command) const
-{
-    const auto& sent = host_->executedCommands();
-    return std::any_of(sent.begin(), sent.end(),
-                       [&](const auto& executed) { return executed.command == command; });
-}
-
 Outcome Runner::expectCommand(const Statement& s)
 {
-    return expect(s, commandSent(s.words[0]), "command " + qsim::quoted(s.words[0]), "it was not sent");
+    return expect(s, commandsSent_.contains(s.words[0]), "command " + qsim::quoted(s.words[0]),
+                  "it was not sent");
 }
 
 Outcome Runner::expectNoCommand(const Statement& s)
 {
-    return expect(s, !commandSent(s.words[0]), "no command " + qsim::quoted(s.words[0]), "it was sent");
+    return expect(s, !commandsSent_.contains(s.words[0]), "no command " + qsim::quoted(s.words[0]),
+                  "it was sent");
 }
 
 Outcome Runner::expectCvar(const Statement& s)

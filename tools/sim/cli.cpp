@@ -2,11 +2,16 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <system_error>
+
 #include "checkedFiles.h"
 #include "conversions.h"
 #include "pluginFiles.h"
 #include "preflight.h"
 #include "runner.h"
+#include "wholeFile.h"
+#include "words.h"
 
 namespace qsim {
 namespace {
@@ -78,6 +83,20 @@ int runScenarios(Options& options, const std::vector<std::string>& scenarios, Li
 
 } // namespace
 
+int reported(std::ostream& out, std::ostream& err, int status)
+{
+    errno = 0;
+    out.flush();
+    if (out)
+        return status;
+    const int error = errno;
+    err << "quillfort-sim: error: cannot write the report";
+    if (error != 0)
+        err << ": " << std::generic_category().message(error);
+    err << "\n";
+    return 2;
+}
+
 int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool terminal)
 {
     CLI::App app{"Plays scripted sessions against a Quillfort plugin module in a simulated host.",
@@ -104,7 +123,15 @@ int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool
         return code == 0 ? 0 : 2;
     }
     options.plugin = plugin.empty() ? simhost::besideProgram(pluginFile()) : files::pathFromUtf8(plugin);
-    options.shippedPage = simhost::besideProgram(settingsPage().filename());
+    options.shippedPage = simhost::besideProgram(files::pathFromUtf8(settingsPageName()));
+    // Opening a pipe as the module would wait for a writer for ever.
+    std::error_code ignored;
+    if (const auto kind = std::filesystem::status(options.plugin, ignored).type();
+        kind != std::filesystem::file_type::not_found && kind != std::filesystem::file_type::regular) {
+        out << "quillfort-sim: error: the plugin module " << echoed(files::utf8FromPath(options.plugin))
+            << " is " << files::notRegularFile << "\n";
+        return 2;
+    }
     options.pictures = files::pathFromUtf8(pictures);
     if (!data.empty())
         options.data = files::pathFromUtf8(data);

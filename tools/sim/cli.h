@@ -12,4 +12,9 @@ namespace qsim {
 // read (or bad options).
 int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool terminal);
 
+// The status to exit with once the report is out: 2, with a line on `err`, when it
+// could not all be written (a full disk, a closed output, a reader gone), as a
+// verdict nobody could read is none.
+int reported(std::ostream& out, std::ostream& err, int status);
+
 } // namespace qsim

@@ -8,7 +8,7 @@ namespace qsim {
 
 class DataFolder {
 public:
-    // A fresh folder under the system's temporary folder.
+    // A fresh folder under the system's temporary folder, named for this process.
     DataFolder();
     // The given folder, created when missing and kept afterwards.
     explicit DataFolder(std::filesystem::path folder);
@@ -22,5 +22,17 @@ private:
     std::filesystem::path path_;
     bool temporary_;
 };
+
+// Removes this process's temporary folders that are still there: when it is told
+// to stop (process*.cpp), as it then ends without running its destructors.
+void removeTemporaryFolders();
+
+// The process's number, and whether the process with that number still runs
+// (one file per platform: processPosix.cpp, processWindows.cpp).
+long processId();
+bool processAlive(long id);
+// From now on, a signal (or a console event) that ends the process removes its
+// temporary folders first.
+void removeFoldersWhenStopped();
 
 } // namespace qsim

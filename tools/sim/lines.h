@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "conversions.h"
 #include "stream.h"
 
 namespace qsim {
@@ -42,7 +43,7 @@ private:
     bool tooLong_ = false;
     std::string buffer_;
     std::string_view unread_;
-    std::string tooLongError_ = "the line is longer than 1 MiB";
+    std::string tooLongError_ = "the line is longer than " + files::sizeText(lineLimit);
 };
 
 } // namespace qsim

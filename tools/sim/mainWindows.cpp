@@ -8,6 +8,7 @@
 
 #include "cli.h"
 #include "conversions.h"
+#include "dataFolder.h"
 
 int wmain(int argc, wchar_t** wide)
 {
@@ -17,6 +18,8 @@ int wmain(int argc, wchar_t** wide)
     std::vector<const char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(argument.c_str());
+    qsim::removeFoldersWhenStopped();
     qsim::Lines in(files::Stream::standardInput());
-    return qsim::runCli(argc, argv.data(), in, std::cout, _isatty(0) != 0);
+    return qsim::reported(std::cout, std::cerr,
+                          qsim::runCli(argc, argv.data(), in, std::cout, _isatty(0) != 0));
 }

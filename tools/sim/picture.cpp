@@ -16,17 +16,58 @@ constexpr long long largestArea = 1LL << 28;
 // Far above any screenshot.
 constexpr std::size_t backgroundLimit = std::size_t{64} << 20;
 
-bool isPng(const std::string& bytes) { return bytes.starts_with("\x89PNG\r\n\x1a\n"); }
+bool fits(long long width, long long height)
+{
+    return width <= largestSide && height <= largestSide && width * height <= largestArea;
+}
+
+std::string bounds()
+{
+    return "at most " + std::to_string(largestSide) + " a side and " + std::to_string(largestArea) +
+           " in all";
+}
+
+// The size a PNG's header gives (its first chunk), or false when it is no PNG.
+bool pngSize(const std::string& png, long long& width, long long& height)
+{
+    const auto number = [&](std::size_t at) {
+        long long value = 0;
+        for (std::size_t i = at; i < at + 4; ++i)
+            value = value << 8 | static_cast<unsigned char>(png[i]);
+        return value;
+    };
+    if (png.size() < 24 || !png.starts_with("\x89PNG\r\n\x1a\n") || png.compare(12, 4, "IHDR") != 0)
+        return false;
+    width = number(16);
+    height = number(20);
+    return true;
+}
+
+// The file's bytes when it can be a background; otherwise what is wrong with it.
+files::FileRead readPng(const std::string& name, std::string& problem)
+{
+    files::FileRead read = files::readWholeFile(files::pathFromUtf8(name), backgroundLimit);
+    long long width = 0, height = 0;
+    if (read.outcome != files::FileRead::Outcome::Read)
+        problem = read.says();
+    else if (!pngSize(read.bytes, width, height))
+        problem = "not a PNG picture";
+    else if (!fits(width, height))
+        problem = std::to_string(width) + " x " + std::to_string(height) +
+                  " pixels, more than a picture may have (" + bounds() + ")";
+    if (!problem.empty())
+        problem = "cannot read background picture " + echoed(name) + ": " + problem;
+    return read;
+}
 
 } // namespace
 
 std::string pictureSizeProblem(int width, int height)
 {
-    if (width <= largestSide && height <= largestSide &&
-        static_cast<long long>(width) * height <= largestArea)
+    if (fits(width, height))
         return "";
-    return "a picture cannot be " + std::to_string(width) + " x " + std::to_string(height) +
-           " pixels (at most 32767 a side and 268435456 in all): set a smaller desktop";
+    return "a picture cannot be " + std::to_string(width) + " x " + std::to_string(height) + " pixels (" +
+           bounds() + "): set a smaller desktop";
 }
 
 std::string picturePathProblem(const std::filesystem::path& png)
@@ -35,29 +76,33 @@ std::string picturePathProblem(const std::filesystem::path& png)
     if (name.empty() || name == "." || name == "..")
         return "names no file";
     std::error_code ignored;
-    return std::filesystem::is_directory(png, ignored) ? "names a folder" : "";
+    const auto status = std::filesystem::status(png, ignored);
+    if (status.type() == std::filesystem::file_type::directory)
+        return "names a folder";
+    if (std::filesystem::exists(status) && status.type() != std::filesystem::file_type::regular)
+        return std::string("names something that is ") + files::notRegularFile;
+    return "";
+}
+
+std::string backgroundProblem(const std::string& name)
+{
+    if (!picturesAvailable())
+        return noPictures;
+    std::string problem;
+    readPng(name, problem);
+    return problem;
 }
 
 Background readBackground(const std::string& name)
 {
-    files::FileRead read = files::readWholeFile(files::pathFromUtf8(name), backgroundLimit);
     std::string problem;
-    switch (read.outcome) {
-    case files::FileRead::Outcome::Read: break;
-    case files::FileRead::Outcome::Missing: problem = "no such file"; break;
-    case files::FileRead::Outcome::NotRegular:
-        problem = "not a regular file (a folder, a pipe or a device)";
-        break;
-    case files::FileRead::Outcome::TooLarge: problem = "larger than 64 MiB"; break;
-    case files::FileRead::Outcome::Failed: problem = read.reason; break;
-    }
-    if (problem.empty() && !isPng(read.bytes))
-        problem = "not a PNG picture";
-    if (problem.empty())
-        problem = pngProblem(read.bytes);
+    const files::FileRead read = readPng(name, problem);
     if (!problem.empty())
-        return {{}, "cannot read background picture " + echoed(name) + ": " + problem};
-    return {std::move(read.bytes), {}};
+        return {nullptr, problem};
+    auto image = decodePicture(read.bytes, problem);
+    if (!image)
+        return {nullptr, "cannot read background picture " + echoed(name) + ": " + problem};
+    return {std::move(image), {}};
 }
 
 } // namespace qsim

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -11,26 +12,34 @@ namespace qsim {
 
 // False in a build without Cairo (the Windows cross-build).
 bool picturesAvailable();
-// What keeps the PNG's bytes from being read as a picture, or "".
-std::string pngProblem(const std::string& png);
+// What a build without pictures says when asked for one.
+inline constexpr char noPictures[] = "this quillfort-sim was built without pictures";
 
 // What keeps a picture of a desktop this size from being made, or "".
 std::string pictureSizeProblem(int width, int height);
-// What keeps the path from naming a picture file (no file name, a folder), or "".
+// What keeps the path from naming a picture file to write (no file name, a folder,
+// something that is no regular file), or "".
 std::string picturePathProblem(const std::filesystem::path& png);
 
-// A background picture: the bytes of a bounded regular PNG file that decodes, or
-// the error that says what is wrong with the file. Never opens a pipe or a device
-// for reading. `name` is the path as the scenario gives it (UTF-8).
+// A background picture, decoded once for every frame after it; the drawing defines it.
+struct BackgroundImage;
 struct Background {
-    std::string png;
-    std::string problem;
+    std::shared_ptr<const BackgroundImage> image;
+    std::string problem; // what is wrong with the file, when there is no image
 };
+// What keeps the file from being a background, found without decoding it: it must
+// be a bounded regular PNG file, of a size in pixels that a picture may have.
+// `name` is the path as the scenario gives it (UTF-8). Never opens a pipe or a device.
+std::string backgroundProblem(const std::string& name);
+// Reads the file and decodes it.
 Background readBackground(const std::string& name);
 
-// Draws the calls over the background (a PNG's bytes, scaled to the desktop) or a
-// neutral one, and writes a PNG. Returns what went wrong, or an empty text.
+// The PNG bytes of the calls drawn over the background (scaled to the desktop) or
+// a neutral one; empty, with `problem` set, when it cannot be made.
 std::string renderPicture(std::span<const simhost::CanvasCall> calls, int width, int height,
-                          const std::string& background, const std::filesystem::path& png);
+                          const BackgroundImage* background, std::string& problem);
+
+// Decodes a PNG's bytes (the drawing's part of readBackground).
+std::shared_ptr<const BackgroundImage> decodePicture(const std::string& png, std::string& problem);
 
 } // namespace qsim

@@ -84,32 +84,38 @@ void replay(cairo_t* cairo, std::span<const simhost::CanvasCall> calls)
 
 } // namespace
 
-std::string pngProblem(const std::string& png)
+struct BackgroundImage {
+    Surface surface;
+};
+
+std::shared_ptr<const BackgroundImage> decodePicture(const std::string& png, std::string& problem)
 {
-    const Surface picture = surfaceOf(png);
-    const cairo_status_t status = cairo_surface_status(picture.get());
-    return status == CAIRO_STATUS_SUCCESS ? "" : cairo_status_to_string(status);
+    auto image = std::make_shared<BackgroundImage>(BackgroundImage{surfaceOf(png)});
+    const cairo_status_t status = cairo_surface_status(image->surface.get());
+    if (status == CAIRO_STATUS_SUCCESS)
+        return image;
+    problem = cairo_status_to_string(status);
+    return nullptr;
 }
 
 bool picturesAvailable() { return true; }
 
 std::string renderPicture(std::span<const simhost::CanvasCall> calls, int width, int height,
-                          const std::string& background, const std::filesystem::path& png)
+                          const BackgroundImage* background, std::string& problem)
 {
-    Surface picture(nullptr, cairo_surface_destroy);
-    if (!background.empty())
-        picture = surfaceOf(background);
     Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height), cairo_surface_destroy);
     Context cairo(cairo_create(surface.get()), cairo_destroy);
-    paintBackground(cairo.get(), picture.get(), width, height);
+    paintBackground(cairo.get(), background ? background->surface.get() : nullptr, width, height);
     replay(cairo.get(), calls);
-    if (png.has_parent_path()) {
-        std::error_code ignored;
-        std::filesystem::create_directories(png.parent_path(), ignored);
-    }
-    const cairo_status_t status = cairo_surface_write_to_png(surface.get(), png.string().c_str());
-    if (status != CAIRO_STATUS_SUCCESS)
-        return "cannot write picture '" + png.string() + "': " + cairo_status_to_string(status);
+    std::string png;
+    const auto write = [](void* closure, const unsigned char* data, unsigned int length) {
+        static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+        return CAIRO_STATUS_SUCCESS;
+    };
+    const cairo_status_t status = cairo_surface_write_to_png_stream(surface.get(), write, &png);
+    if (status == CAIRO_STATUS_SUCCESS)
+        return png;
+    problem = cairo_status_to_string(status);
     return "";
 }
 

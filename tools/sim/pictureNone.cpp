@@ -3,14 +3,21 @@
 
 namespace qsim {
 
+struct BackgroundImage {};
+
 bool picturesAvailable() { return false; }
 
-std::string pngProblem(const std::string&) { return "this quillfort-sim was built without pictures"; }
-
-std::string renderPicture(std::span<const simhost::CanvasCall>, int, int, const std::string&,
-                          const std::filesystem::path& png)
+std::shared_ptr<const BackgroundImage> decodePicture(const std::string&, std::string& problem)
 {
-    return "cannot write picture '" + png.string() + "': this quillfort-sim was built without pictures";
+    problem = noPictures;
+    return nullptr;
+}
+
+std::string renderPicture(std::span<const simhost::CanvasCall>, int, int, const BackgroundImage*,
+                          std::string& problem)
+{
+    problem = noPictures;
+    return "";
 }
 
 } // namespace qsim

@@ -13,11 +13,13 @@ namespace qsim {
 inline std::filesystem::path pluginFile() { return QSIM_PLUGIN_FILE; }
 
 // The settings page (`page`, `nopage`) and the file the interactive mode shows,
-// relative to the data folder.
-inline std::filesystem::path settingsPage()
+// relative to the data folder, with '/' between the parts (files::pathInFolder
+// joins them with the platform's separator).
+inline std::string settingsPagePath()
 {
-    return std::filesystem::path(names::settingsFolder) / names::settingsPage;
+    return std::string(names::settingsFolder) + "/" + names::settingsPage;
 }
+inline std::string settingsPageName() { return names::settingsPage; }
 inline std::string statsFile() { return names::statsFile; }
 
 } // namespace qsim

@@ -20,6 +20,10 @@ Runner::Runner(const Options& options, std::string name, std::ostream& out)
     host_->setDataFolder(files::utf8FromPath(data_->path()));
     host_->setDesktop(desktop_.width, desktop_.height);
     host_->setLogListener([this](const std::string& line) { log_.add(line); });
+    host_->setCommandListener([this](const simhost::ExecutedCommand& sent) {
+        commandsSent_.insert(sent.command);
+        commandNews_.push_back(sent.command);
+    });
 }
 
 Runner::~Runner()
@@ -27,12 +31,13 @@ Runner::~Runner()
     module_.reset(); // unloads before the host and the data folder go
 }
 
+// Joined with the platform's separator, so a data folder in the \\?\ form works too.
 std::filesystem::path Runner::dataPath(const std::string& relative) const
 {
-    return data_->path() / files::pathFromUtf8(relative).relative_path();
+    return files::pathInFolder(files::utf8FromPath(data_->path()), relative);
 }
 
-std::filesystem::path Runner::pagePath() const { return data_->path() / settingsPage(); }
+std::filesystem::path Runner::pagePath() const { return dataPath(settingsPagePath()); }
 
 Outcome Runner::error(const Statement& s, const std::string& message)
 {
@@ -64,21 +69,29 @@ Outcome Runner::run(const Statement& statement)
 // Prints what the plugin logged and sent since the last statement.
 void Runner::printNews()
 {
-    const auto& commands = host_->executedCommands();
     for (const std::string* line : log_.news()) {
         if (!options_.quiet)
             out_ << "log: " << *line << "\n";
     }
-    for (; commandsShown_ < commands.size(); ++commandsShown_) {
+    for (const std::string& command : commandNews_) {
         if (!options_.quiet)
-            out_ << "command: " << commands[commandsShown_].command << "\n";
+            out_ << "command: " << command << "\n";
     }
+    commandNews_.clear();
     if (options_.interactive) {
         const std::string stats = readChecked(dataPath(statsFile())).bytes.value_or("");
         if (stats != statsShown_)
             out_ << statsFile() << ": " << qsim::quoted(stats) << "\n";
         statsShown_ = stats;
     }
+}
+
+void Runner::finish()
+{
+    if (!module_)
+        return;
+    module_.reset();
+    printNews();
 }
 
 void Runner::printSummary()
@@ -122,6 +135,7 @@ int runScript(const Options& options, const std::string& name, Lines& source, st
         out << name << ": error: " << scenario.error() << "\n";
         return 2;
     }
+    runner.finish();
     if (stopped)
         return 2;
     runner.printSummary();

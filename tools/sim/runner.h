@@ -5,12 +5,15 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "dataFolder.h"
 #include "host.h"
 #include "loader.h"
 #include "logRecord.h"
+#include "picture.h"
 #include "scenario.h"
 
 namespace qsim {
@@ -34,6 +37,8 @@ public:
 
     // Runs one statement and prints what the plugin logged and sent meanwhile.
     Outcome run(const Statement& statement);
+    // Unloads a plugin the scenario left loaded, and prints what it logged and sent then.
+    void finish();
     void printSummary();
     int failures() const { return failures_; }
 
@@ -69,7 +74,6 @@ public:
 private:
     Outcome error(const Statement& s, const std::string& message);
     Outcome expect(const Statement& s, bool held, const std::string& expected, const std::string& got);
-    bool commandSent(const std::string& command) const;
     void printNews();
     std::filesystem::path dataPath(const std::string& relative) const;
     std::filesystem::path pagePath() const;
@@ -80,10 +84,11 @@ private:
     std::unique_ptr<simhost::Host> host_;
     std::unique_ptr<DataFolder> data_;
     std::unique_ptr<simhost::PluginModule> module_;
-    std::string background_; // the PNG's bytes
+    std::shared_ptr<const BackgroundImage> background_;
     simhost::DesktopSize desktop_ = simhost::defaultDesktop;
     LogRecord log_;
-    std::size_t commandsShown_ = 0;
+    std::set<std::string> commandsSent_;   // every command the plugin ever sent
+    std::vector<std::string> commandNews_; // those sent since the last statement
     std::string statsShown_;
     int statements_ = 0, expectations_ = 0, failures_ = 0;
 };

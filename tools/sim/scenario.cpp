@@ -8,13 +8,11 @@
 namespace qsim {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The character an escape stands for, or 0 for an unknown one.
 char unescaped(char c)
 {
-    constexpr std::pair<char, char> escapes[] = {
-        {'\\', '\\'}, {'"', '"'}, {'r', '\r'}, {'n', '\n'}, {'t', '\t'}};
     for (const auto& [written, meant] : escapes) {
         if (c == written)
             return meant;
@@ -77,17 +75,22 @@ std::optional<std::string> splitWords(std::string_view line, std::vector<std::st
 
 ParsedLine parseLine(std::string_view line, std::uint64_t number)
 {
+    if (line.ends_with('\r'))
+        line.remove_suffix(1); // a CR LF line end
     if (const auto nul = line.find('\0'); nul != std::string_view::npos)
         return {std::nullopt, "a NUL byte at column " + std::to_string(nul + 1) + ": a scenario is text"};
-    const auto first = line.find_first_not_of(" \t\r");
+    // Read as a blank, a lone CR could hide the lines after it in a comment.
+    if (const auto cr = line.find('\r'); cr != std::string_view::npos)
+        return {std::nullopt, "a CR at column " + std::to_string(cr + 1) +
+                                  " ends no line: lines end in LF or CR LF (a CR in a text is written \\r)"};
+    const auto first = line.find_first_not_of(" \t");
     if (first == std::string_view::npos || line[first] == '#')
         return {};
     std::vector<std::string> words;
     if (auto error = splitWords(line, words))
         return {std::nullopt, *error};
     if (words == std::vector<std::string>{"expect"})
-        return {std::nullopt, "'expect' needs what to check (file, nofile, log, nolog, command, nocommand, "
-                              "cvar, draw, draws)"};
+        return {std::nullopt, "'expect' needs what to check (" + checkNames() + ")"};
     std::size_t used = 0;
     const std::string name = statementName(words, used);
     const StatementKind* kind = statementNamed(name);
@@ -108,46 +111,82 @@ ParsedLine parseLine(std::string_view line, std::uint64_t number)
     return {std::move(statement), ""};
 }
 
-Scenario::Scenario(Lines& source) : folder_(std::make_unique<DataFolder>())
-{
-    spool_ = folder_->path() / "scenario.qsim";
-    keep(source);
-}
+Scenario::Scenario(Lines& source) { keep(source); }
 
 Scenario::~Scenario() = default;
 
-// Checks each line as it copies it aside; the first error ends the reading.
+// Checks each line as it keeps it; the first error ends the reading.
 void Scenario::keep(Lines& source)
 {
-    std::ofstream copy(spool_, std::ios::binary);
     std::string line;
     std::uint64_t number = 1;
+    bool anyStatement = false;
     for (; source.next(line); ++number) {
-        if (ParsedLine parsed = parseLine(line, number); !parsed.error.empty()) {
+        ParsedLine parsed = parseLine(line, number);
+        if (!parsed.error.empty()) {
             errorLine_ = number;
             error_ = std::move(parsed.error);
             return;
         }
-        copy << line << '\n';
+        anyStatement = anyStatement || parsed.statement.has_value();
+        if (!keepLine(line))
+            return;
     }
     if (source.lineTooLong()) {
         errorLine_ = number;
         error_ = source.error();
     } else if (!source.error().empty()) {
         error_ = "cannot read: " + source.error();
-    } else if (!copy.flush())
-        error_ = "cannot keep a copy of the scenario in " + spool_.string();
+    } else if (spool_ && !spool_->flush()) {
+        error_ = "cannot keep a copy of the scenario in " + spoolPath().string();
+    } else if (!anyStatement) {
+        error_ = "the scenario has no statement";
+    }
+}
+
+std::filesystem::path Scenario::spoolPath() const { return folder_->path() / "scenario.qsim"; }
+
+// In memory while the lines are few; past that, in a file, with the lines so far.
+bool Scenario::keepLine(const std::string& line)
+{
+    if (!spool_ && keptBytes_ + line.size() + 1 <= memoryLimit) {
+        keptBytes_ += line.size() + 1;
+        kept_.push_back(line);
+        return true;
+    }
+    if (!spool_) {
+        folder_ = std::make_unique<DataFolder>();
+        spool_ = std::make_unique<std::ofstream>(spoolPath(), std::ios::binary);
+        for (const std::string& earlier : kept_)
+            *spool_ << earlier << '\n';
+        kept_ = {};
+    }
+    *spool_ << line << '\n';
+    if (*spool_)
+        return true;
+    error_ = "cannot keep a copy of the scenario in " + spoolPath().string();
+    return false;
 }
 
 bool Scenario::play(const std::function<bool(const Statement&)>& play)
 {
     if (!error_.empty())
         return false;
-    Lines copy = Lines::ofFile(spool_);
+    const auto each = [&](const std::string& line, std::uint64_t number) {
+        const ParsedLine parsed = parseLine(line, number);
+        return !parsed.statement || play(*parsed.statement);
+    };
+    if (!spool_) {
+        for (std::size_t i = 0; i < kept_.size(); ++i) {
+            if (!each(kept_[i], i + 1))
+                return true;
+        }
+        return true;
+    }
+    Lines copy = Lines::ofFile(spoolPath());
     std::string line;
     for (std::uint64_t number = 1; copy.next(line); ++number) {
-        const ParsedLine parsed = parseLine(line, number);
-        if (parsed.statement && !play(*parsed.statement))
+        if (!each(line, number))
             return true;
     }
     if (!copy.error().empty())

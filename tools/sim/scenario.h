@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 namespace qsim {
 
 class DataFolder;
+class Preflight;
 class Runner;
 struct Statement;
 
@@ -23,19 +25,24 @@ struct Statement;
 // statement could not run (the scenario stops).
 enum class Outcome { Done, Failed, Error };
 
-// One kind of statement: how it is written, how its arguments are read and what
-// running it does. The table of them is in statementTable.cpp.
+// One kind of statement: how it is written, how its arguments are read, what the
+// check before the run finds and tells the statements after it, and what running it
+// does. The table of them is in statementTable.cpp.
 struct StatementKind {
     const char* name; // "wait", "expect file"
     std::size_t least, most;
     const char* usage;
-    bool isCheck;                             // an expectation, counted in the summary
-    std::string (*readArguments)(Statement&); // the typed fields; an error message or ""
+    bool isCheck;                                            // an expectation, counted in the summary
+    std::string (*readArguments)(Statement&);                // the typed fields; an error message or ""
+    std::string (Preflight::*check)(const Statement&) const; // what keeps it from running, or ""
+    void (Preflight::*passed)(const Statement&);             // what it tells the ones after it
     Outcome (Runner::*run)(const Statement&);
 };
 
 // The kind with that name, or null.
 const StatementKind* statementNamed(std::string_view name);
+// What `expect` can check, as a list in a message: "file, nofile, log, ...".
+std::string checkNames();
 
 struct Statement {
     std::uint64_t line = 0;
@@ -64,7 +71,8 @@ struct ParsedLine {
 ParsedLine parseLine(std::string_view line, std::uint64_t number);
 
 // A scenario read once and checked whole before any of it runs. The checked lines
-// are kept aside in a file, so memory stays flat however long the scenario is.
+// are kept in memory, and past a few megabytes in a file aside, so memory stays
+// flat however long the scenario is.
 class Scenario {
 public:
     // Reads the source to its end; error() then says what keeps it from running.
@@ -81,11 +89,18 @@ public:
     // the kept lines cannot be read back (error() then says why).
     bool play(const std::function<bool(const Statement&)>& play);
 
+    // Past this many bytes, the lines are kept in a file.
+    static constexpr std::size_t memoryLimit = std::size_t{4} << 20;
+
 private:
     void keep(Lines& source);
+    bool keepLine(const std::string& line);
+    std::filesystem::path spoolPath() const;
 
+    std::vector<std::string> kept_;
+    std::size_t keptBytes_ = 0;
     std::unique_ptr<DataFolder> folder_;
-    std::filesystem::path spool_;
+    std::unique_ptr<std::ofstream> spool_;
     std::uint64_t errorLine_ = 0;
     std::string error_;
 };

@@ -1,5 +1,7 @@
 #include "words.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace qsim {
@@ -8,25 +10,22 @@ std::string quoted(const std::string& text)
 {
     std::string out = "\"";
     for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
-        }
+        const auto escape = std::find_if(std::begin(escapes), std::end(escapes),
+                                         [c](const Escape& candidate) { return candidate.meant == c; });
+        if (escape != std::end(escapes))
+            out.append(1, '\\').append(1, escape->written);
+        else
+            out += c;
     }
     return out + '"';
 }
 
 std::string echoed(std::string_view word)
 {
-    constexpr std::size_t limit = 200;
     std::string out = "'";
-    if (word.size() <= limit)
+    if (word.size() <= echoLimit)
         return out.append(word).append("'");
-    std::size_t cut = limit;
+    std::size_t cut = echoLimit;
     while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80)
         --cut; // a UTF-8 continuation byte: back to the character's start
     return out.append(word.substr(0, cut)).append("...'");
@@ -58,17 +57,22 @@ std::string describe(const simhost::CanvasCall& call)
 
 bool* factNamed(simhost::GameFacts& facts, std::string_view name)
 {
-    using simhost::GameFacts;
-    const std::pair<std::string_view, bool GameFacts::*> names[] = {
-        {"online", &GameFacts::online},           {"public", &GameFacts::playingPublic},
-        {"replay", &GameFacts::replay},           {"freeplay", &GameFacts::freeplay},
-        {"training", &GameFacts::customTraining},
-    };
-    for (const auto& [factName, fact] : names) {
+    for (const auto& [factName, fact] : factNames) {
         if (factName == name)
             return &(facts.*fact);
     }
     return nullptr;
+}
+
+std::string factList(std::string_view last)
+{
+    std::string out;
+    for (std::size_t i = 0; i < std::size(factNames); ++i) {
+        if (i > 0)
+            out += i + 1 == std::size(factNames) ? last : ", ";
+        out += factNames[i].name;
+    }
+    return out;
 }
 
 } // namespace qsim

@@ -10,17 +10,39 @@
 
 namespace qsim {
 
-// Text in double quotes with the escapes \\ \" \r \n \t, as trace lines and scenarios write it.
+// The escapes of a quoted text: what is written after the backslash, and what it
+// stands for. Scenarios are read and texts quoted by this one table.
+struct Escape {
+    char written, meant;
+};
+inline constexpr Escape escapes[] = {{'\\', '\\'}, {'"', '"'}, {'r', '\r'}, {'n', '\n'}, {'t', '\t'}};
+
+// Text in double quotes with the escapes, as trace lines and scenarios write it.
 std::string quoted(const std::string& text);
-// A word as a message echoes it: in single quotes, and past 200 bytes cut at a
-// character's start and marked with "...", so a huge word prints a short line.
+// How many bytes of a word a message echoes at the most.
+inline constexpr std::size_t echoLimit = 200;
+// A word as a message echoes it: in single quotes, and past echoLimit bytes cut at
+// a character's start and marked with "...", so a huge word prints a short line.
 std::string echoed(std::string_view word);
 // The words with one blank between each two.
 std::string joined(const std::vector<std::string>& words);
 // One canvas call as a trace line: `SetPosition 110 510`, `SetColor 255 255 0 255`,
 // `FillBox 90 125`, `DrawString "Wins : 3" 1 1`; numbers in their shortest exact form.
 std::string describe(const simhost::CanvasCall& call);
-// The fact a scenario names (online, public, replay, freeplay, training), or null.
+// The game's facts by the names scenarios give them, in one table.
+struct FactName {
+    std::string_view name;
+    bool simhost::GameFacts::*fact;
+};
+inline constexpr FactName factNames[] = {
+    {"online", &simhost::GameFacts::online},           {"public", &simhost::GameFacts::playingPublic},
+    {"replay", &simhost::GameFacts::replay},           {"freeplay", &simhost::GameFacts::freeplay},
+    {"training", &simhost::GameFacts::customTraining},
+};
+// The fact a scenario names, or null.
 bool* factNamed(simhost::GameFacts& facts, std::string_view name);
+// The names, as a list in a message: "online, public, replay, freeplay, training";
+// with `last`, the last joined with it ("... freeplay or training").
+std::string factList(std::string_view last = ", ");
 
 } // namespace qsim

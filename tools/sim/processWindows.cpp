@@ -1,0 +1,32 @@
+// The process on Windows: its number, other processes, and the console events
+// that end it (Ctrl-C, Ctrl-Break, closing the console).
+#include <windows.h>
+
+#include "dataFolder.h"
+
+namespace qsim {
+
+long processId() { return static_cast<long>(GetCurrentProcessId()); }
+
+bool processAlive(long id)
+{
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+    if (process == nullptr)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+// The handler runs on a thread of its own; the process then ends as it would have.
+void removeFoldersWhenStopped()
+{
+    SetConsoleCtrlHandler(
+        [](DWORD) -> BOOL {
+            removeTemporaryFolders();
+            return FALSE;
+        },
+        TRUE);
+}
+
+} // namespace qsim
