@@ -149,16 +149,14 @@ std::filesystem::path Scenario::spoolPath() const { return folder_->path() / "sc
 // In memory while the lines are few; past that, in a file, with the lines so far.
 bool Scenario::keepLine(const std::string& line)
 {
-    if (!spool_ && keptBytes_ + line.size() + 1 <= memoryLimit) {
-        keptBytes_ += line.size() + 1;
-        kept_.push_back(line);
+    if (!spool_ && kept_.size() + line.size() + 1 <= memoryLimit) {
+        kept_.append(line).append(1, '\n');
         return true;
     }
     if (!spool_) {
         folder_ = std::make_unique<DataFolder>();
         spool_ = std::make_unique<std::ofstream>(spoolPath(), std::ios::binary);
-        for (const std::string& earlier : kept_)
-            *spool_ << earlier << '\n';
+        *spool_ << kept_;
         kept_ = {};
     }
     *spool_ << line << '\n';
@@ -176,14 +174,7 @@ bool Scenario::play(const std::function<bool(const Statement&)>& play)
         const ParsedLine parsed = parseLine(line, number);
         return !parsed.statement || play(*parsed.statement);
     };
-    if (!spool_) {
-        for (std::size_t i = 0; i < kept_.size(); ++i) {
-            if (!each(kept_[i], i + 1))
-                return true;
-        }
-        return true;
-    }
-    Lines copy = Lines::ofFile(spoolPath());
+    Lines copy = spool_ ? Lines::ofFile(spoolPath()) : Lines::ofText(kept_);
     std::string line;
     for (std::uint64_t number = 1; copy.next(line); ++number) {
         if (!each(line, number))

@@ -71,8 +71,8 @@ struct ParsedLine {
 ParsedLine parseLine(std::string_view line, std::uint64_t number);
 
 // A scenario read once and checked whole before any of it runs. The checked lines
-// are kept in memory, and past a few megabytes in a file aside, so memory stays
-// flat however long the scenario is.
+// are kept in memory, and past a megabyte in a file aside, so memory stays flat
+// however long the scenario is.
 class Scenario {
 public:
     // Reads the source to its end; error() then says what keeps it from running.
@@ -90,15 +90,14 @@ public:
     bool play(const std::function<bool(const Statement&)>& play);
 
     // Past this many bytes, the lines are kept in a file.
-    static constexpr std::size_t memoryLimit = std::size_t{4} << 20;
+    static constexpr std::size_t memoryLimit = std::size_t{1} << 20;
 
 private:
     void keep(Lines& source);
     bool keepLine(const std::string& line);
     std::filesystem::path spoolPath() const;
 
-    std::vector<std::string> kept_;
-    std::size_t keptBytes_ = 0;
+    std::string kept_; // the lines, each with its line feed, while in memory
     std::unique_ptr<DataFolder> folder_;
     std::unique_ptr<std::ofstream> spool_;
     std::uint64_t errorLine_ = 0;
