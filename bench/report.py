@@ -56,10 +56,10 @@ def main():
     # A page past the caches costs more per line for any copy; against the copy's own
     # growth, the rewrite grows no faster.
     ratio("settings page rewrite over copy, 1 000 000 / 10 000 lines", over_copy[1000000] / over_copy[10000], 1.5)
-    # Forty times the timers: a queue that grows with log n costs little more, one
-    # that looks at every timer forty times as much.
+    # Forty times the timers: a queue that grows with log n costs a little more (the
+    # larger one also leaves the caches), one that looks at every timer forty times as much.
     ratio("simulated timer among 40 000 / among 1 000 pending",
-          t["BM_SimHost_TimerAmongPending/40000"] / t["BM_SimHost_TimerAmongPending/1000"], 2)
+          t["BM_SimHost_TimerAmongPending/40000"] / t["BM_SimHost_TimerAmongPending/1000"], 3)
 
     width = max(len(row[0]) for row in rows)
     print(f"{'figure':<{width}}  {'measured':>10}  {'target':>8}")

@@ -71,8 +71,8 @@ struct ParsedLine {
 ParsedLine parseLine(std::string_view line, std::uint64_t number);
 
 // A scenario read once and checked whole before any of it runs. The checked lines
-// are kept in memory, and past a megabyte in a file aside, so memory stays flat
-// however long the scenario is.
+// are kept in memory while they are few (a scenario written by hand), and in a file
+// aside past that, so memory stays flat however long the scenario is.
 class Scenario {
 public:
     // Reads the source to its end; error() then says what keeps it from running.
@@ -90,7 +90,7 @@ public:
     bool play(const std::function<bool(const Statement&)>& play);
 
     // Past this many bytes, the lines are kept in a file.
-    static constexpr std::size_t memoryLimit = std::size_t{1} << 20;
+    static constexpr std::size_t memoryLimit = std::size_t{64} << 10;
 
 private:
     void keep(Lines& source);
