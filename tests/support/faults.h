@@ -73,6 +73,10 @@ private:
     files::os::SystemCalls& calls_;
 };
 
+// What each platform's Meanwhile runs at its call, and sets up.
+void startMeanwhile(std::function<void()> meanwhile);
+void runMeanwhile();
+
 // Counts calls without failing any.
 inline constexpr int passAll = INT_MAX;
 

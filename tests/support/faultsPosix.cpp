@@ -200,26 +200,12 @@ int Injected::seen() const { return slot(fault_).seen; }
 
 namespace {
 SystemCalls meanwhileReal;
-std::function<void()> meanwhileRuns;
-int meanwhileRan = 0;
-bool meanwhileRunning = false;
-
-void runMeanwhile()
-{
-    if (meanwhileRunning)
-        return;
-    meanwhileRunning = true;
-    ++meanwhileRan;
-    meanwhileRuns();
-    meanwhileRunning = false;
-}
 } // namespace
 
 Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile) : calls_(calls)
 {
     meanwhileReal = calls;
-    meanwhileRuns = std::move(meanwhile);
-    meanwhileRan = 0;
+    startMeanwhile(std::move(meanwhile));
     if (at == At::Write)
         calls.write = [](int file, const void* bytes, std::size_t size) {
             runMeanwhile();
@@ -233,9 +219,5 @@ Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile)
 }
 
 Meanwhile::~Meanwhile() { calls_ = meanwhileReal; }
-
-int Meanwhile::ran() const { return meanwhileRan; }
-
-SystemCalls& ownCalls() { return files::os::systemCalls(); }
 
 } // namespace support

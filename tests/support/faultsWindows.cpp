@@ -224,26 +224,12 @@ int Injected::seen() const { return slot(fault_).seen; }
 
 namespace {
 SystemCalls meanwhileReal;
-std::function<void()> meanwhileRuns;
-int meanwhileRan = 0;
-bool meanwhileRunning = false;
-
-void runMeanwhile()
-{
-    if (meanwhileRunning)
-        return;
-    meanwhileRunning = true;
-    ++meanwhileRan;
-    meanwhileRuns();
-    meanwhileRunning = false;
-}
 } // namespace
 
 Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile) : calls_(calls)
 {
     meanwhileReal = calls;
-    meanwhileRuns = std::move(meanwhile);
-    meanwhileRan = 0;
+    startMeanwhile(std::move(meanwhile));
     if (at == At::Write)
         calls.WriteFile = [](HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written,
                              LPOVERLAPPED overlapped) {
@@ -260,9 +246,5 @@ Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile)
 }
 
 Meanwhile::~Meanwhile() { calls_ = meanwhileReal; }
-
-int Meanwhile::ran() const { return meanwhileRan; }
-
-SystemCalls& ownCalls() { return files::os::systemCalls(); }
 
 } // namespace support
