@@ -184,20 +184,25 @@ TEST(StatsFile, UnloadGivesAPendingUpdateOneLastTry)
 #if defined(_WIN32)
 
 // Readers that hold the file, with each way of sharing it, for a moment or for
-// about two seconds while matches are counted. Once they let go and a little game
-// time passes, the file holds the final figures; the console has said one line per
-// update that could not be written, and one when the file caught up.
+// about two seconds while matches are counted; a program that holds it open for
+// writing too (another instance, an editor) blocks nothing when it shares all.
+// Once they let go and a little game time passes, the file holds the final
+// figures; the console has said one line per update that could not be written,
+// and one when the file caught up.
 TEST(StatsFile, ReadersHoldingTheFileGetTheFinalFiguresOnceTheyLetGo)
 {
+    const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     const struct {
         const char* name;
+        DWORD access;
         DWORD share;
         bool blocksWriting;
     } readers[] = {
-        {"sharing nothing", 0, true},
-        {"sharing reading", FILE_SHARE_READ, true},
-        {"sharing reading and writing", FILE_SHARE_READ | FILE_SHARE_WRITE, false},
-        {"sharing everything", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false},
+        {"sharing nothing", GENERIC_READ, 0, true},
+        {"sharing reading", GENERIC_READ, FILE_SHARE_READ, true},
+        {"sharing reading and writing", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+        {"sharing everything", GENERIC_READ, shareAll, false},
+        {"writing too, sharing everything", GENERIC_READ | GENERIC_WRITE, shareAll, false},
     };
     const int matches = 5;
     std::string scenario = "load\n";
@@ -215,7 +220,7 @@ TEST(StatsFile, ReadersHoldingTheFileGetTheFinalFiguresOnceTheyLetGo)
                                    "MMR : 0.000000\\r\\nStreak : 5\\r\\nWins : 5\\r\\nLosses : 0\"\n");
             std::promise<void> opened;
             std::thread holder([&] {
-                HANDLE held = CreateFileW(stats.c_str(), GENERIC_READ, reader.share, nullptr, OPEN_EXISTING,
+                HANDLE held = CreateFileW(stats.c_str(), reader.access, reader.share, nullptr, OPEN_EXISTING,
                                           FILE_ATTRIBUTE_NORMAL, nullptr);
                 opened.set_value();
                 Sleep(static_cast<DWORD>(holdMilliseconds));
