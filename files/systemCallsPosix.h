@@ -13,7 +13,6 @@ struct SystemCalls {
     int (*open)(const char* path, int flags, mode_t mode);
     int (*close)(int file);
     int (*lstat)(const char* path, struct stat* status);
-    int (*stat)(const char* path, struct stat* status);
     int (*fstat)(int file, struct stat* status);
     ssize_t (*readlink)(const char* path, char* buffer, std::size_t size);
     int (*fchmod)(int file, mode_t mode);

@@ -28,6 +28,7 @@ SystemCalls& systemCalls();
 struct Target {
     std::filesystem::path path; // the file itself, even one that does not exist yet
     enum class Kind { Missing, Regular, Other, Unknown } kind;
+    unsigned permissions = 0; // of a regular file, where the platform has them
 };
 Target findTarget(const std::filesystem::path& path);
 
@@ -35,7 +36,7 @@ Target findTarget(const std::filesystem::path& path);
 // the permissions of `like` where the platform has them. On Windows the handle
 // holds the right to delete the file, so no program that would keep it from being
 // moved or deleted can open it while the handle is open.
-Native createNew(const std::filesystem::path& path, const std::filesystem::path& like);
+Native createNew(const std::filesystem::path& path, const Target& like);
 // True when the last createNew of the path failed because something has that name.
 bool nameTaken(const std::filesystem::path& path);
 // A file to write in place, created when missing. Neither open blocks on a pipe.

@@ -27,7 +27,6 @@ SystemCalls calls = {
     [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
     ::close,
     ::lstat,
-    ::stat,
     ::fstat,
     ::readlink,
     ::fchmod,
@@ -77,7 +76,7 @@ Target findTarget(const fs::path& named)
         if (calls.lstat(path.c_str(), &status) != 0)
             return {path, errno == ENOENT ? Target::Kind::Missing : Target::Kind::Unknown};
         if (!S_ISLNK(status.st_mode))
-            return {path, kindOf(status)};
+            return {path, kindOf(status), static_cast<unsigned>(status.st_mode & 07777)};
         fs::path next;
         if (!readLink(path, next))
             return {path, Target::Kind::Unknown};
@@ -86,12 +85,11 @@ Target findTarget(const fs::path& named)
     return {path, Target::Kind::Unknown}; // a loop: the system's own calls will say so
 }
 
-Native createNew(const fs::path& path, const fs::path& like)
+Native createNew(const fs::path& path, const Target& like)
 {
     const int file = calls.open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    struct stat status {};
-    if (file >= 0 && calls.stat(like.c_str(), &status) == 0)
-        calls.fchmod(file, status.st_mode & 07777);
+    if (file >= 0 && like.kind == Target::Kind::Regular)
+        calls.fchmod(file, static_cast<mode_t>(like.permissions));
     return file;
 }
 

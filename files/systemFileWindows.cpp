@@ -111,7 +111,7 @@ Target findTarget(const fs::path& path)
 // Shared with everyone, so that a reader allowing deletion may open the file once
 // it bears its final name; a program that opens new files as they appear (a
 // scanner, an indexer) and would not let them be deleted cannot open it.
-Native createNew(const fs::path& path, const fs::path&)
+Native createNew(const fs::path& path, const Target&)
 {
     return native(calls.CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, shareAll, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -85,11 +85,11 @@ std::string clearScratches(const fs::path& target)
 
 // Nothing is looked at while the first name is free; the first taken name clears
 // the leftovers once, and is tried again.
-Native createScratch(const fs::path& target, fs::path& scratch, std::string& reason)
+Native createScratch(const os::Target& target, fs::path& scratch, std::string& reason)
 {
     std::optional<std::string> obstacle;
     for (int number = 0; number < scratchNames; ++number) {
-        scratch = scratchName(target, number);
+        scratch = scratchName(target.path, number);
         const Native file = os::createNew(scratch, target);
         if (file != noFile)
             return file;
@@ -98,12 +98,12 @@ Native createScratch(const fs::path& target, fs::path& scratch, std::string& rea
             return noFile;
         }
         if (!obstacle) {
-            obstacle = clearScratches(target);
+            obstacle = clearScratches(target.path);
             --number; // the same name again
         }
     }
-    reason = "every scratch name is taken (" + utf8FromPath(scratchName(target, 0).filename()) + " to ." +
-             std::to_string(scratchNames - 1) + ".tmp)" +
+    reason = "every scratch name is taken (" + utf8FromPath(scratchName(target.path, 0).filename()) +
+             " to ." + std::to_string(scratchNames - 1) + ".tmp)" +
              (obstacle->empty() ? ", none for more than a minute" : ": " + *obstacle);
     return noFile;
 }
@@ -178,7 +178,7 @@ FileWrite replaceTarget(const os::Target& target, std::string_view bytes, Durabi
         return {FileWrite::Outcome::NotRegular, {}};
     fs::path scratchPath;
     std::string reason;
-    Handle scratch(createScratch(target.path, scratchPath, reason));
+    Handle scratch(createScratch(target, scratchPath, reason));
     if (!scratch.isOpen())
         return {FileWrite::Outcome::NoScratch, std::move(reason)};
     reason = fill(scratch, bytes, false, durability);
