@@ -64,6 +64,12 @@ Target::Kind kindOf(const struct stat& status)
     return Target::Kind::Other;
 }
 
+// A folder to sync or to lock; an empty one is the current folder.
+int openFolder(const fs::path& folder)
+{
+    return calls.open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+}
+
 } // namespace
 
 SystemCalls& systemCalls() { return calls; }
@@ -165,9 +171,7 @@ Moved move(Native, const fs::path& from, const fs::path& to, Durability durabili
     if (durability == Durability::Cached)
         return Moved::Done;
     // The move itself reaches the disk only with its folder.
-    const fs::path folder = to.parent_path();
-    const int handle =
-        calls.open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    const int handle = openFolder(to.parent_path());
     if (handle < 0)
         return Moved::NotOnDisk;
     const bool synced = calls.fsync(handle) == 0;
@@ -187,7 +191,7 @@ void discard(Native file, const fs::path& path)
 // A lock on the folder itself, which every process clearing it takes.
 bool lockForClearing(const fs::path& folder, Native& lock)
 {
-    lock = calls.open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    lock = openFolder(folder);
     if (lock == noFile)
         return false;
     if (calls.flock(descriptor(lock), LOCK_EX | LOCK_NB) == 0)
