@@ -19,7 +19,6 @@ struct SystemCalls {
     BOOL(WINAPI* SetEndOfFile)(HANDLE);
     BOOL(WINAPI* FlushFileBuffers)(HANDLE);
     BOOL(WINAPI* SetFileInformationByHandle)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-    BOOL(WINAPI* MoveFileExW)(LPCWSTR, LPCWSTR, DWORD);
     BOOL(WINAPI* DeleteFileW)(LPCWSTR);
     HANDLE(WINAPI* GetStdHandle)(DWORD);
     BOOL(WINAPI* DuplicateHandle)(HANDLE, HANDLE, HANDLE, LPHANDLE, DWORD, BOOL, DWORD);

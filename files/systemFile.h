@@ -63,19 +63,22 @@ bool close(Native file);
 // `file` becomes noFile; on Windows it stays open until it is moved or discarded.
 bool endWriting(Native& file);
 
-// True where moving a file over one that readers poll turns some of them away for
-// a moment: on Windows the move holds the file with the right to delete it, and
-// every open that does not share deletion is refused until it lets go.
-bool movesTurnReadersAway();
+// True where a move onto a file that another program holds open is refused until
+// it lets go (Windows, whatever that program shares): such a refusal may pass at
+// the next try. Elsewhere a move is refused only for good (a file mounted in its
+// place, a folder that may not change).
+bool heldFilesRefuseMoves();
 
 enum class Moved {
     Done,
     NotOnDisk, // moved, but the move itself may not have reached the disk
     Refused,   // nothing moved
 };
-// Moves the new file `from` over `to` in one step; `file` is its handle, or noFile
-// once closed. OnDisk: the move itself reaches the disk.
-Moved move(Native file, const std::filesystem::path& from, const std::filesystem::path& to,
+// Moves the new file `from` over `to` in one step. `file` is its handle, or noFile
+// once closed: where it is still open (Windows), the move goes through it, so no
+// other program gets hold of the file before, and it is closed at once after; a
+// refusal leaves it open, to discard the file. OnDisk: the move itself reaches the disk.
+Moved move(Native& file, const std::filesystem::path& from, const std::filesystem::path& to,
            Durability durability);
 // Deletes the new file and closes its handle if still open: through the handle
 // where the system allows it, so that it goes even while another program reads it.

@@ -161,10 +161,10 @@ bool close(Native file) { return calls.close(descriptor(file)) == 0; }
 // A network file system may report a write it could not do only here.
 bool endWriting(Native& file) { return close(std::exchange(file, noFile)); }
 
-// A rename takes the name in one step and holds no handle on the file.
-bool movesTurnReadersAway() { return false; }
+// A rename takes the name in one step, whoever holds the old file open.
+bool heldFilesRefuseMoves() { return false; }
 
-Moved move(Native, const fs::path& from, const fs::path& to, Durability durability)
+Moved move(Native&, const fs::path& from, const fs::path& to, Durability durability)
 {
     if (calls.rename(from.c_str(), to.c_str()) != 0)
         return Moved::Refused;

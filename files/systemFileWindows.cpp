@@ -2,7 +2,13 @@
 #include "systemFile.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "systemCallsWindows.h"
 
@@ -31,7 +37,6 @@ SystemCalls calls = {
     ::SetEndOfFile,
     ::FlushFileBuffers,
     ::SetFileInformationByHandle,
-    ::MoveFileExW,
     ::DeleteFileW,
     ::GetStdHandle,
     ::DuplicateHandle,
@@ -196,21 +201,44 @@ bool close(Native file) { return calls.CloseHandle(handle(file)) != 0; }
 // is moved or discarded.
 bool endWriting(Native&) { return true; }
 
-bool movesTurnReadersAway() { return true; }
+bool heldFilesRefuseMoves() { return true; }
 
-// MoveFileEx, which can write through: under Wine the POSIX rename is not offered,
-// and the file's handle, still open, holds what a rename through it would.
-Moved move(Native, const fs::path& from, const fs::path& to, Durability durability)
+namespace {
+
+// A program that polls the file holds it for a moment at a time and refuses the
+// move meanwhile: the move is tried again for this long before it counts as refused.
+constexpr auto heldMoment = std::chrono::milliseconds(2);
+
+bool refusedByHolder(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
+
+} // namespace
+
+// Renamed through the handle that wrote it: the handle keeps scanners out to the
+// end, and holds the right to delete the file, which turns away every reader that
+// does not share deletion, so it closes the moment the file has its new name.
+// Flushing that handle after the rename is how the move itself is written through.
+Moved move(Native& file, const fs::path&, const fs::path& to, Durability durability)
 {
-    const DWORD through = durability == Durability::OnDisk ? MOVEFILE_WRITE_THROUGH : 0;
-    if (calls.MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | through))
-        return Moved::Done;
-    // Writing through may fail after the move itself: the new file is then in place.
+    const std::wstring& name = to.native();
+    const std::size_t size = sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t);
+    std::vector<std::uint64_t> storage(size / sizeof(std::uint64_t) + 1); // aligned, zeroed
+    auto* const rename = reinterpret_cast<FILE_RENAME_INFO*>(storage.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::memcpy(reinterpret_cast<char*>(storage.data()) + offsetof(FILE_RENAME_INFO, FileName), name.data(),
+                rename->FileNameLength);
+    const auto until = std::chrono::steady_clock::now() + heldMoment;
+    while (
+        !calls.SetFileInformationByHandle(handle(file), FileRenameInfo, rename, static_cast<DWORD>(size))) {
+        if (!refusedByHolder(GetLastError()) || std::chrono::steady_clock::now() >= until)
+            return Moved::Refused;
+        SwitchToThread();
+    }
+    const bool synced = durability == Durability::Cached || calls.FlushFileBuffers(handle(file));
     const DWORD error = GetLastError();
-    const bool moved = calls.GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES &&
-                       GetLastError() == ERROR_FILE_NOT_FOUND;
+    close(std::exchange(file, noFile));
     SetLastError(error);
-    return moved ? Moved::NotOnDisk : Moved::Refused;
+    return synced ? Moved::Done : Moved::NotOnDisk;
 }
 
 void discard(Native file, const fs::path& path)

@@ -30,6 +30,10 @@ public:
     // False when the system reports an error at closing.
     bool close() { return !isOpen() || os::close(std::exchange(native_, noFile)); }
     bool endWriting() { return os::endWriting(native_); }
+    os::Moved moveOver(const fs::path& from, const fs::path& to, Durability durability)
+    {
+        return os::move(native_, from, to, durability);
+    }
     Native release() { return std::exchange(native_, noFile); }
 
 private:
@@ -188,7 +192,7 @@ FileWrite replaceTarget(const os::Target& target, std::string_view bytes, Durabi
         os::discard(scratch.release(), scratchPath);
         return {FileWrite::Outcome::NotWritten, std::move(reason)};
     }
-    switch (os::move(scratch.get(), scratchPath, target.path, durability)) {
+    switch (scratch.moveOver(scratchPath, target.path, durability)) {
     case os::Moved::Done: return {FileWrite::Outcome::Written, {}};
     case os::Moved::NotOnDisk: return {FileWrite::Outcome::NotOnDisk, os::lastError()};
     case os::Moved::Refused: break;
@@ -230,13 +234,16 @@ FileWrite overwriteWholeFile(const fs::path& path, std::string_view bytes)
     return overwriteTarget(os::findTarget(path), bytes);
 }
 
-FileWrite updatePolledFile(const fs::path& path, std::string_view bytes)
+FileWrite updatePolledFile(const fs::path& path, std::string_view bytes, WhenHeld whenHeld)
 {
     const os::Target target = os::findTarget(path);
-    const bool replace = target.kind == Kind::Missing || !os::movesTurnReadersAway();
-    FileWrite written = replace ? replaceTarget(target, bytes, Durability::Cached)
-                                : FileWrite{FileWrite::Outcome::NotMoved, {}};
-    if (written.outcome == FileWrite::Outcome::NoScratch || written.outcome == FileWrite::Outcome::NotMoved)
+    FileWrite written = replaceTarget(target, bytes, Durability::Cached);
+    const bool cannotReplace =
+        written.outcome == FileWrite::Outcome::NoScratch || written.outcome == FileWrite::Outcome::NotMoved;
+    // A holder that refuses the move may let go by the next try; a refusal for good will not.
+    const bool waitForHolder = written.outcome == FileWrite::Outcome::NotMoved &&
+                               os::heldFilesRefuseMoves() && whenHeld == WhenHeld::Wait;
+    if (cannotReplace && !waitForHolder)
         written = overwriteTarget(target, bytes);
     return written;
 }

@@ -59,10 +59,18 @@ enum class Durability { Cached, OnDisk };
 // OnDisk: the scratch reaches the disk before the move, and the move after it.
 FileWrite replaceWholeFile(const std::filesystem::path& path, std::string_view bytes, Durability durability);
 
-// For a small file that other programs poll: replaced where a move turns no reader
-// away, written in place where it would (Windows) once the file exists, and where
-// it cannot be replaced.
-FileWrite updatePolledFile(const std::filesystem::path& path, std::string_view bytes);
+// How an update of a polled file meets a program that holds the file open where
+// that refuses the move (Windows).
+enum class WhenHeld {
+    Wait,         // not written (NotMoved): a program polling the file lets go in a moment
+    WriteInPlace, // written over in place: one that held it this long may never let go
+};
+
+// For a small file that other programs poll: replaced whole, so that a reader finds
+// the old bytes or the new ones, never a mix. Written in place only where it
+// cannot be replaced for good (a file mounted in its place, a folder that may not
+// change, every scratch name taken), or where a holder refuses the move, as `whenHeld` says.
+FileWrite updatePolledFile(const std::filesystem::path& path, std::string_view bytes, WhenHeld whenHeld);
 
 // Removes the scratch files that crashes left beside the file: those last written
 // more than a minute ago or dated in the future, never a younger one, which a write

@@ -28,6 +28,9 @@ template <class Number> char* putLine(char* out, const char* label, Number value
 
 // A file that could not be written is tried again this often, until it can be.
 constexpr float statsRetryDelay = 0.5f;
+// A program that refuses the file's replacement for this long, holding it open, may
+// hold it for good: the figures are then written over in place, so it sees them too.
+constexpr float heldBeforeInPlace = 2.0f;
 
 // A console line about the file: its name, then what happened.
 std::string aboutStats(const std::string& said) { return std::string(names::statsFile) + ": " + said; }
@@ -49,7 +52,11 @@ std::string_view tarnuPlugin::statsText(char (&text)[statsTextSize]) const
 FileWrite tarnuPlugin::putStatsFile()
 {
     char text[statsTextSize];
-    return files::updatePolledFile(files::pathInFolder(dataFolder, names::statsFile), statsText(text));
+    const auto whenHeld = static_cast<float>(statsRetries) * statsRetryDelay >= heldBeforeInPlace
+                              ? files::WhenHeld::WriteInPlace
+                              : files::WhenHeld::Wait;
+    return files::updatePolledFile(files::pathInFolder(dataFolder, names::statsFile), statsText(text),
+                                   whenHeld);
 }
 
 // Scratch copies that a crash left at any name go at load, as the writes clear
@@ -78,12 +85,14 @@ void tarnuPlugin::retryStatsFile()
     statsRetryPending = false;
     if (!statsBehind)
         return;
+    ++statsRetries;
     const FileWrite written = putStatsFile();
     if (written.written())
         statsCaughtUp();
-    else if (written.outcome == FileWrite::Outcome::NotRegular)
+    else if (written.outcome == FileWrite::Outcome::NotRegular) {
+        statsRetries = 0;
         cvarManager->log(aboutStats(written.says()));
-    else
+    } else
         scheduleStatsRetry();
 }
 
@@ -100,6 +109,7 @@ void tarnuPlugin::statsCaughtUp()
     if (statsBehind)
         cvarManager->log(aboutStats("up to date again"));
     statsBehind = false;
+    statsRetries = 0;
 }
 
 // No retry runs after unload: a file still behind gets one last try, and if that

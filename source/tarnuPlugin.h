@@ -88,4 +88,5 @@ private:
     FigureLines figureLines;
     bool statsBehind = false;       // the stats file does not show the figures
     bool statsRetryPending = false; // a retry of the stats file is scheduled
+    int statsRetries = 0;           // retries since an update could not be written
 };

@@ -10,6 +10,8 @@
 
 #if defined(_WIN32)
 #  include <windows.h>
+
+#  include <system_error>
 #else
 #  include <sys/stat.h>
 #endif
@@ -162,23 +164,37 @@ TEST(SettingsPage, EveryScratchNameInUseLeavesThePageAndSaysSo)
 
 #if defined(_WIN32)
 
-// Windows refuses to replace a file that another program holds open without
-// sharing deletion; the page must survive that.
+// Windows refuses to replace a file that another program holds open, whatever it
+// shares; the page must survive that, and be read all the same, also while an
+// editor holds it open for writing.
 TEST(SettingsPage, PageHeldOpenElsewhereIsKeptWhole)
 {
-    Session session;
-    const std::string original = "X Position\r\nY\r\n";
-    support::writeFile(session.pagePath(), original);
-    HANDLE held = CreateFileW(session.pagePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    session.load();
-    CloseHandle(held);
-    EXPECT_EQ(support::readFile(session.pagePath()), original);
-    EXPECT_EQ(settingsFolder(session), std::vector<std::string>{"tarnuplugin.set"});
-    EXPECT_TRUE(refreshSent(session));
-    ASSERT_EQ(session.host.logLines().size(), 1u);
-    EXPECT_TRUE(session.host.logLines()[0].starts_with("tarnuplugin.set: cannot write: "));
+    const struct {
+        const char* name;
+        DWORD access;
+        DWORD share;
+    } holders[] = {
+        {"a reader sharing reading and writing", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE},
+        {"an editor sharing everything", GENERIC_READ | GENERIC_WRITE,
+         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
+    };
+    for (const auto& holder : holders) {
+        SCOPED_TRACE(holder.name);
+        Session session;
+        const std::string original = "X Position\r\nY\r\n";
+        support::writeFile(session.pagePath(), original);
+        HANDLE held = CreateFileW(session.pagePath().c_str(), holder.access, holder.share, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        session.load();
+        CloseHandle(held);
+        EXPECT_EQ(support::readFile(session.pagePath()), original);
+        EXPECT_EQ(settingsFolder(session), std::vector<std::string>{"tarnuplugin.set"});
+        EXPECT_TRUE(refreshSent(session));
+        EXPECT_EQ(session.host.logLines(),
+                  std::deque<std::string>{"tarnuplugin.set: cannot write: " +
+                                          std::system_category().message(ERROR_ACCESS_DENIED)});
+    }
 }
 
 #endif

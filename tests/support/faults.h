@@ -27,6 +27,7 @@ enum class Fault {
     ReadFails,       // reading fails as on a bad device
     NotADiskFile,    // an opened file turns out to be no disk file (a pipe)
     RemoveRefused,   // removing a file is refused
+    Crash,           // the process dies: no call that would change a file has any effect
     NoSuchDevice,    // opening by name finds no such device (Wine's view of a Unix socket)
 };
 
@@ -61,6 +62,7 @@ public:
     enum class At {
         Write,   // a file is written
         Removal, // a file is removed: when leftovers are cleared, after one was judged old
+        Close,   // right after a file is closed
     };
     Meanwhile(files::os::SystemCalls& calls, At at, std::function<void()> meanwhile);
     ~Meanwhile();

@@ -91,6 +91,31 @@ int errorOf(Fault fault)
     }
 }
 
+// Every call that could change a file fails from the crash on: opens, writes,
+// cuts, permission changes, renames, removals. Descriptors still close, as the
+// system closes them.
+void patchCrash(SystemCalls& calls)
+{
+    calls.open = [](const char* path, int flags, mode_t mode) {
+        return fires(Fault::Crash, path) ? fail(EIO) : slot(Fault::Crash).real.open(path, flags, mode);
+    };
+    calls.write = [](int file, const void* bytes, std::size_t size) -> ssize_t {
+        return fires(Fault::Crash, file) ? fail(EIO) : slot(Fault::Crash).real.write(file, bytes, size);
+    };
+    calls.ftruncate = [](int file, off_t length) {
+        return fires(Fault::Crash, file) ? fail(EIO) : slot(Fault::Crash).real.ftruncate(file, length);
+    };
+    calls.fchmod = [](int file, mode_t mode) {
+        return fires(Fault::Crash, file) ? fail(EIO) : slot(Fault::Crash).real.fchmod(file, mode);
+    };
+    calls.rename = [](const char* from, const char* to) {
+        return fires(Fault::Crash, from) ? fail(EIO) : slot(Fault::Crash).real.rename(from, to);
+    };
+    calls.unlink = [](const char* path) {
+        return fires(Fault::Crash, path) ? fail(EIO) : slot(Fault::Crash).real.unlink(path);
+    };
+}
+
 // Puts the failing call in the table's place for the fault.
 void patch(SystemCalls& calls, Fault fault)
 {
@@ -168,6 +193,7 @@ void patch(SystemCalls& calls, Fault fault)
                                                      : slot(Fault::RemoveRefused).real.unlink(path);
         };
         break;
+    case Fault::Crash: patchCrash(calls); break;
     case Fault::NameTakenDenied: // not POSIX failures
     case Fault::NoSuchDevice: break;
     }
@@ -206,16 +232,27 @@ Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile)
 {
     meanwhileReal = calls;
     startMeanwhile(std::move(meanwhile));
-    if (at == At::Write)
+    switch (at) {
+    case At::Write:
         calls.write = [](int file, const void* bytes, std::size_t size) {
             runMeanwhile();
             return meanwhileReal.write(file, bytes, size);
         };
-    else
+        break;
+    case At::Removal:
         calls.unlink = [](const char* path) {
             runMeanwhile();
             return meanwhileReal.unlink(path);
         };
+        break;
+    case At::Close:
+        calls.close = [](int file) {
+            const int closed = meanwhileReal.close(file);
+            runMeanwhile();
+            return closed;
+        };
+        break;
+    }
 }
 
 Meanwhile::~Meanwhile() { calls_ = meanwhileReal; }

@@ -1,6 +1,7 @@
 // Faults on Windows: each fails as the system would, with its last-error code.
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -81,6 +82,14 @@ template <class On> bool fires(Fault fault, On on)
     return at.passFirst-- <= 0;
 }
 
+// Whether the open file bears a scratch copy's name (`.NAME.N.tmp`): a flush of it
+// makes the copy reach the disk, a flush of the file it became, the move.
+bool isScratch(const SystemCalls& calls, HANDLE file)
+{
+    const std::wstring name = std::filesystem::path(finalName(calls, file)).filename().native();
+    return name.starts_with(L".") && name.ends_with(L".tmp");
+}
+
 BOOL fail(DWORD error)
 {
     SetLastError(error);
@@ -115,6 +124,37 @@ HANDLE WINAPI failingCreate(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_
     return real(fault).CreateFileW(path, access, share, security, disposition, flags, model);
 }
 
+// Every call that could change a file fails from the crash on: creates, writes,
+// cuts, renames, deletions. The handles still close, as the system closes them.
+void patchCrash(SystemCalls& calls)
+{
+    calls.CreateFileW = [](LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                           DWORD disposition, DWORD flags, HANDLE model) {
+        if (fires(Fault::Crash, path)) {
+            SetLastError(ERROR_IO_DEVICE);
+            return INVALID_HANDLE_VALUE;
+        }
+        return real(Fault::Crash).CreateFileW(path, access, share, security, disposition, flags, model);
+    };
+    calls.WriteFile = [](HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+        return fires(Fault::Crash, file)
+                   ? fail(ERROR_IO_DEVICE)
+                   : real(Fault::Crash).WriteFile(file, bytes, size, written, overlapped);
+    };
+    calls.SetEndOfFile = [](HANDLE file) {
+        return fires(Fault::Crash, file) ? fail(ERROR_IO_DEVICE) : real(Fault::Crash).SetEndOfFile(file);
+    };
+    calls.SetFileInformationByHandle = [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
+                                          DWORD size) {
+        return fires(Fault::Crash, file)
+                   ? fail(ERROR_IO_DEVICE)
+                   : real(Fault::Crash).SetFileInformationByHandle(file, kind, information, size);
+    };
+    calls.DeleteFileW = [](LPCWSTR path) {
+        return fires(Fault::Crash, path) ? fail(ERROR_IO_DEVICE) : real(Fault::Crash).DeleteFileW(path);
+    };
+}
+
 // Puts the failing call in the table's place for the fault.
 void patch(SystemCalls& calls, Fault fault)
 {
@@ -139,16 +179,16 @@ void patch(SystemCalls& calls, Fault fault)
         break;
     case Fault::SyncFull:
         calls.FlushFileBuffers = [](HANDLE file) {
-            return fires(Fault::SyncFull, file) ? fail(ERROR_DISK_FULL)
-                                                : real(Fault::SyncFull).FlushFileBuffers(file);
+            return isScratch(real(Fault::SyncFull), file) && fires(Fault::SyncFull, file)
+                       ? fail(ERROR_DISK_FULL)
+                       : real(Fault::SyncFull).FlushFileBuffers(file);
         };
         break;
     case Fault::FolderSyncFails: // the move happens; writing it through fails
-        calls.MoveFileExW = [](LPCWSTR from, LPCWSTR to, DWORD flags) {
-            const BOOL moved = real(Fault::FolderSyncFails).MoveFileExW(from, to, flags);
-            return moved && (flags & MOVEFILE_WRITE_THROUGH) != 0 && fires(Fault::FolderSyncFails, from)
+        calls.FlushFileBuffers = [](HANDLE file) {
+            return !isScratch(real(Fault::FolderSyncFails), file) && fires(Fault::FolderSyncFails, file)
                        ? fail(ERROR_IO_DEVICE)
-                       : moved;
+                       : real(Fault::FolderSyncFails).FlushFileBuffers(file);
         };
         break;
     case Fault::CloseFails: // closed all the same
@@ -159,9 +199,11 @@ void patch(SystemCalls& calls, Fault fault)
         };
         break;
     case Fault::MoveRefused:
-        calls.MoveFileExW = [](LPCWSTR from, LPCWSTR to, DWORD flags) {
-            return fires(Fault::MoveRefused, from) ? fail(ERROR_ACCESS_DENIED)
-                                                   : real(Fault::MoveRefused).MoveFileExW(from, to, flags);
+        calls.SetFileInformationByHandle = [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
+                                              DWORD size) {
+            return kind == FileRenameInfo && fires(Fault::MoveRefused, file)
+                       ? fail(ERROR_ACCESS_DENIED)
+                       : real(Fault::MoveRefused).SetFileInformationByHandle(file, kind, information, size);
         };
         break;
     case Fault::ReadFails:
@@ -189,6 +231,7 @@ void patch(SystemCalls& calls, Fault fault)
                                                      : real(Fault::RemoveRefused).DeleteFileW(path);
         };
         break;
+    case Fault::Crash: patchCrash(calls); break;
     }
 }
 
@@ -230,19 +273,30 @@ Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile)
 {
     meanwhileReal = calls;
     startMeanwhile(std::move(meanwhile));
-    if (at == At::Write)
+    switch (at) {
+    case At::Write:
         calls.WriteFile = [](HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written,
                              LPOVERLAPPED overlapped) {
             runMeanwhile();
             return meanwhileReal.WriteFile(file, bytes, size, written, overlapped);
         };
-    else
+        break;
+    case At::Removal:
         calls.SetFileInformationByHandle = [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
                                               DWORD size) {
             if (kind == FileDispositionInfo)
                 runMeanwhile();
             return meanwhileReal.SetFileInformationByHandle(file, kind, information, size);
         };
+        break;
+    case At::Close:
+        calls.CloseHandle = [](HANDLE file) {
+            const BOOL closed = meanwhileReal.CloseHandle(file);
+            runMeanwhile();
+            return closed;
+        };
+        break;
+    }
 }
 
 Meanwhile::~Meanwhile() { calls_ = meanwhileReal; }

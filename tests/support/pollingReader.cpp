@@ -6,7 +6,8 @@
 #  include <windows.h>
 #endif
 
-#include "session.h"
+#include <fstream>
+#include <iterator>
 
 namespace support {
 namespace {
@@ -32,8 +33,9 @@ Result readOnce(const std::filesystem::path& file, PollingReader::Shares shares,
     return read ? Result::Read : Result::Failed;
 #else
     (void)shares; // nothing is shared or refused here
-    bytes = readFile(file);
-    return Result::Read;
+    std::ifstream in(file, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.is_open() && !in.bad() ? Result::Read : Result::Failed;
 #endif
 }
 
@@ -50,11 +52,12 @@ PollingReader::~PollingReader() { stop(); }
 void PollingReader::run()
 {
     std::string bytes;
-    for (; !done_; ++reads_) {
+    while (!done_) {
         switch (readOnce(file_, shares_, bytes)) {
         case Result::Refused: ++refused; break;
-        case Result::Failed: break;
+        case Result::Failed: ++failed_; break;
         case Result::Read:
+            ++reads_;
             empty += bytes.empty() ? 1 : 0;
             zeros += bytes.find('\0') != std::string::npos ? 1 : 0;
             torn += whole_(bytes) ? 0 : 1;
@@ -66,7 +69,7 @@ void PollingReader::run()
 void PollingReader::waitForReads(int count)
 {
     const int target = reads_ + count;
-    while (reads_ < target && !done_)
+    while (reads_ < target && failed_ == 0 && !done_)
         std::this_thread::yield();
 }
 

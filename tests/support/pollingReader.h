@@ -24,10 +24,16 @@ public:
     PollingReader(const PollingReader&) = delete;
     PollingReader& operator=(const PollingReader&) = delete;
 
-    // Returns once the reader has tried `count` more times, so that work started
-    // after it meets the reader at work.
+    // Returns once the reader has read the file `count` more times, so that work
+    // started after it meets the reader at work; or at once when a read has failed.
     void waitForReads(int count);
+    // The reads that got the file's bytes.
     int reads() const { return reads_; }
+    // Opens or reads that failed for another reason than a sharing violation.
+    int failed() const { return failed_; }
+    // Whether the reader has read the file `count` times since it had read it
+    // `since` times, or has failed: how long work goes on beside it.
+    bool hasRead(int since, int count) const { return reads_ >= since + count || failed_ > 0; }
     // Stops the reader; the counts are final then.
     void stop();
 
@@ -44,6 +50,7 @@ private:
     std::function<bool(std::string_view)> whole_;
     std::atomic<bool> done_{false};
     std::atomic<int> reads_{0};
+    std::atomic<int> failed_{0};
     std::thread thread_;
 };
 
