@@ -87,6 +87,8 @@ namespace {
 [[maybe_unused]] const std::string& utf8Of(const std::string& bytes) { return bytes; }
 } // namespace
 
+bool isUtf8(std::string_view text) { return utf8FromUnits(unitsFromUtf8(text)) == text; }
+
 std::string utf8FromPath(const std::filesystem::path& path) { return utf8Of(path.native()); }
 
 std::filesystem::path pathFromUtf8(std::string_view text)

@@ -19,6 +19,9 @@ std::string utf8FromUnits(std::wstring_view units);
 // bytes after it are read on their own.
 std::wstring unitsFromUtf8(std::string_view text);
 
+// Whether the text comes back the same through UTF-16: no byte is outside a whole sequence.
+bool isUtf8(std::string_view text);
+
 // The UTF-8 text of a platform path, by the same rules.
 std::string utf8FromPath(const std::filesystem::path& path);
 

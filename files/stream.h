@@ -1,11 +1,13 @@
-// A file read front to back once: a scenario file, a pipe, standard input. Unlike
-// readWholeFile, opening a pipe waits for its writer, as a reader of a stream must.
+// Files read or written front to back once. A Stream reads a scenario file, a
+// pipe, standard input: unlike readWholeFile, opening a pipe waits for its writer,
+// as a reader of a stream must. A NewFile writes a copy kept aside.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace files {
 
@@ -33,6 +35,28 @@ public:
 
 private:
     Native file_;
+    std::string error_;
+};
+
+// A new file written in pieces, never an existing file nor through a link. The
+// first failure is kept, in the system's words, and ends the writing.
+class NewFile {
+public:
+    explicit NewFile(const std::filesystem::path& path);
+    ~NewFile();
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    // False once anything failed.
+    bool append(std::string_view bytes);
+    // Writes what is left and closes the file: "" when every byte is in it, or why not.
+    std::string finish();
+
+private:
+    bool flush();
+
+    std::intptr_t file_;
+    std::string pending_;
     std::string error_;
 };
 

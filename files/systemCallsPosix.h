@@ -2,6 +2,7 @@
 // only through it, so a test can make any of them fail.
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -13,6 +14,7 @@ struct SystemCalls {
     int (*open)(const char* path, int flags, mode_t mode);
     int (*close)(int file);
     int (*lstat)(const char* path, struct stat* status);
+    int (*stat)(const char* path, struct stat* status);
     int (*fstat)(int file, struct stat* status);
     ssize_t (*readlink)(const char* path, char* buffer, std::size_t size);
     int (*fchmod)(int file, mode_t mode);
@@ -25,6 +27,11 @@ struct SystemCalls {
     int (*unlink)(const char* path);
     int (*flock)(int file, int operation);
     int (*dup)(int file); // with close-on-exec
+    int (*mkdir)(const char* path, mode_t mode);
+    int (*rmdir)(const char* path);
+    DIR* (*opendir)(const char* path);
+    struct dirent* (*readdir)(DIR* folder);
+    int (*closedir)(DIR* folder);
 };
 
 } // namespace files::os

@@ -22,6 +22,11 @@ struct SystemCalls {
     BOOL(WINAPI* DeleteFileW)(LPCWSTR);
     HANDLE(WINAPI* GetStdHandle)(DWORD);
     BOOL(WINAPI* DuplicateHandle)(HANDLE, HANDLE, HANDLE, LPHANDLE, DWORD, BOOL, DWORD);
+    BOOL(WINAPI* CreateDirectoryW)(LPCWSTR, LPSECURITY_ATTRIBUTES);
+    BOOL(WINAPI* RemoveDirectoryW)(LPCWSTR);
+    HANDLE(WINAPI* FindFirstFileW)(LPCWSTR, LPWIN32_FIND_DATAW);
+    BOOL(WINAPI* FindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
+    BOOL(WINAPI* FindClose)(HANDLE);
 };
 
 } // namespace files::os

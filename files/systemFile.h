@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "folders.h"
 #include "wholeFile.h"
 
 namespace files::os {
@@ -98,6 +100,17 @@ struct Found {
 Found findLeftover(const std::filesystem::path& path);
 // Removes the file found there; its handle stays the caller's to close.
 bool removeLeftover(Native file, const std::filesystem::path& path);
+
+// What stands at the name, and how long ago it was last written; `follow`: what a
+// link there leads to.
+Entry lookAt(const std::filesystem::path& path, bool follow);
+// Folders, one step each (systemFolderPosix.cpp, systemFolderWindows.cpp): a new
+// folder, the removal of an empty one or of a file or link, and the names in one,
+// joined to it, but for "." and "..".
+bool makeFolder(const std::filesystem::path& path);
+bool removeFolder(const std::filesystem::path& path);
+bool removeName(const std::filesystem::path& path);
+bool listFolder(const std::filesystem::path& folder, std::vector<std::filesystem::path>& names);
 
 std::string lastError();
 

@@ -27,6 +27,7 @@ SystemCalls calls = {
     [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
     ::close,
     ::lstat,
+    ::stat,
     ::fstat,
     ::readlink,
     ::fchmod,
@@ -39,6 +40,11 @@ SystemCalls calls = {
     ::unlink,
     ::flock,
     [](int file) { return ::fcntl(file, F_DUPFD_CLOEXEC, 0); },
+    ::mkdir,
+    ::rmdir,
+    ::opendir,
+    ::readdir,
+    ::closedir,
 };
 
 // What a link says, or false.
@@ -202,6 +208,20 @@ bool lockForClearing(const fs::path& folder, Native& lock)
     return false;
 }
 
+namespace {
+
+// How long ago the file was last written.
+std::chrono::milliseconds ageOf(const struct stat& status)
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const auto age = std::chrono::seconds(now.tv_sec - status.st_mtim.tv_sec) +
+                     std::chrono::nanoseconds(now.tv_nsec - status.st_mtim.tv_nsec);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(age);
+}
+
+} // namespace
+
 // Judged by its name: the lock on the folder keeps the name's file from changing
 // hands before it is removed.
 Found findLeftover(const fs::path& path)
@@ -209,11 +229,19 @@ Found findLeftover(const fs::path& path)
     struct stat status {};
     if (calls.lstat(path.c_str(), &status) != 0)
         return {errno == ENOENT ? Target::Kind::Missing : Target::Kind::Unknown, {}, noFile};
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const auto age = std::chrono::seconds(now.tv_sec - status.st_mtim.tv_sec) +
-                     std::chrono::nanoseconds(now.tv_nsec - status.st_mtim.tv_nsec);
-    return {kindOf(status), std::chrono::duration_cast<std::chrono::milliseconds>(age), noFile};
+    return {kindOf(status), ageOf(status), noFile};
+}
+
+Entry lookAt(const fs::path& path, bool follow)
+{
+    struct stat status {};
+    if ((follow ? calls.stat : calls.lstat)(path.c_str(), &status) != 0)
+        return {errno == ENOENT || errno == ENOTDIR ? Entry::Kind::Missing : Entry::Kind::Unknown, {}, {}};
+    const Entry::Kind kind = S_ISREG(status.st_mode)   ? Entry::Kind::File
+                             : S_ISDIR(status.st_mode) ? Entry::Kind::Folder
+                             : S_ISLNK(status.st_mode) ? Entry::Kind::Link
+                                                       : Entry::Kind::Other;
+    return {kind, ageOf(status), {}};
 }
 
 bool removeLeftover(Native, const fs::path& path) { return calls.unlink(path.c_str()) == 0; }

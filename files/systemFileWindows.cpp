@@ -40,6 +40,11 @@ SystemCalls calls = {
     ::DeleteFileW,
     ::GetStdHandle,
     ::DuplicateHandle,
+    ::CreateDirectoryW,
+    ::RemoveDirectoryW,
+    ::FindFirstFileW,
+    ::FindNextFileW,
+    ::FindClose,
 };
 
 HANDLE openForAttributes(const fs::path& path, DWORD flags)
@@ -259,28 +264,56 @@ bool lockForClearing(const fs::path&, Native& lock)
     return true;
 }
 
-Found findLeftover(const fs::path& path)
+namespace {
+
+bool missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// What an open entry is, and how long ago it was last written.
+Entry describe(HANDLE file)
 {
-    const HANDLE file =
-        calls.CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, shareAll, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-        return {missing ? Target::Kind::Missing : Target::Kind::Unknown, {}, noFile};
-    }
     BY_HANDLE_FILE_INFORMATION information{};
-    Target::Kind kind = kindOf(file, information);
+    Entry::Kind kind =
+        kindOf(file, information) == Target::Kind::Regular ? Entry::Kind::File : Entry::Kind::Other;
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        kind = Entry::Kind::Folder;
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-        kind = Target::Kind::Other;
+        kind = Entry::Kind::Link;
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
     const auto ticks = [](const FILETIME& time) {
         return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
                                       time.dwLowDateTime);
     };
-    const auto age = std::chrono::milliseconds((ticks(now) - ticks(information.ftLastWriteTime)) / 10000);
-    return {kind, age, native(file)};
+    return {kind, std::chrono::milliseconds((ticks(now) - ticks(information.ftLastWriteTime)) / 10000), {}};
+}
+
+} // namespace
+
+Found findLeftover(const fs::path& path)
+{
+    const HANDLE file =
+        calls.CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, shareAll, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {missing(GetLastError()) ? Target::Kind::Missing : Target::Kind::Unknown, {}, noFile};
+    const Entry entry = describe(file);
+    return {entry.kind == Entry::Kind::File ? Target::Kind::Regular : Target::Kind::Other, entry.age,
+            native(file)};
+}
+
+Entry lookAt(const fs::path& path, bool follow)
+{
+    const HANDLE file = openForAttributes(path, follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        const Entry::Kind kind = missing(error)          ? Entry::Kind::Missing
+                                 : error == noSuchDevice ? Entry::Kind::Other
+                                                         : Entry::Kind::Unknown;
+        return {kind, {}, {}};
+    }
+    const Entry entry = describe(file);
+    calls.CloseHandle(file);
+    return entry;
 }
 
 bool removeLeftover(Native file, const fs::path&)

@@ -5,6 +5,7 @@
 
 #include "checkedFiles.h"
 #include "conversions.h"
+#include "folders.h"
 #include "picture.h"
 #include "preflight.h"
 #include "runner.h"
@@ -29,20 +30,20 @@ Outcome Runner::player(const Statement& s)
 // Written whole, never into a pipe or a device that took the page's place.
 Outcome Runner::page(const Statement& s)
 {
-    std::error_code ignored;
-    std::filesystem::create_directories(pagePath().parent_path(), ignored);
+    const std::string where = echoed(files::utf8FromPath(pagePath()));
+    if (const std::string failed = files::makeFolders(pagePath().parent_path()); !failed.empty())
+        return error(s, "cannot make the folder of the settings page " + where + ": " + failed);
     const files::FileWrite written =
         files::replaceWholeFile(pagePath(), s.words[0], files::Durability::Cached);
     if (written.written())
         return Outcome::Done;
-    return error(s, "the settings page " + echoed(files::utf8FromPath(pagePath())) + ": " + written.says());
+    return error(s, "the settings page " + where + ": " + written.says());
 }
 
 Outcome Runner::noPage(const Statement& s)
 {
-    std::error_code failure;
-    std::filesystem::remove(pagePath(), failure);
-    return failure ? error(s, "cannot remove the settings page: " + failure.message()) : Outcome::Done;
+    const std::string failed = files::removeFile(pagePath());
+    return failed.empty() ? Outcome::Done : error(s, "cannot remove the settings page: " + failed);
 }
 
 Outcome Runner::load(const Statement& s)
@@ -159,9 +160,10 @@ Outcome Runner::frame(const Statement& s)
     std::string problem;
     const std::string bytes =
         renderPicture(calls, desktop_.width, desktop_.height, background_.get(), problem);
-    std::error_code ignored;
-    if (problem.empty() && png.has_parent_path())
-        std::filesystem::create_directories(png.parent_path(), ignored);
+    if (problem.empty() && png.has_parent_path()) {
+        if (const std::string failed = files::makeFolders(png.parent_path()); !failed.empty())
+            problem = "cannot make its folder: " + failed;
+    }
     if (problem.empty()) {
         if (const files::FileWrite written = files::replaceWholeFile(png, bytes, files::Durability::Cached);
             !written.written())

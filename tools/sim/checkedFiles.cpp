@@ -1,5 +1,6 @@
 #include "checkedFiles.h"
 
+#include "folders.h"
 #include "wholeFile.h"
 
 namespace qsim {
@@ -11,8 +12,7 @@ constexpr std::size_t checkLimit = std::size_t{16} << 20;
 
 CheckedFile readChecked(const std::filesystem::path& path)
 {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored))
+    if (files::entryAt(path, files::Links::Followed).kind == files::Entry::Kind::Folder)
         return {std::nullopt, "a folder"};
     files::FileRead read = files::readWholeFile(path, checkLimit);
     switch (read.outcome) {
@@ -28,15 +28,16 @@ CheckedFile readChecked(const std::filesystem::path& path)
 
 std::string entryAt(const std::filesystem::path& path)
 {
-    std::error_code error;
-    const auto status = std::filesystem::symlink_status(path, error);
-    switch (status.type()) {
-    case std::filesystem::file_type::not_found: return "";
-    case std::filesystem::file_type::symlink: return "a link";
-    case std::filesystem::file_type::directory: return "a folder";
-    case std::filesystem::file_type::none: return "an entry it cannot look at: " + error.message();
-    default: return "a file";
+    const files::Entry entry = files::entryAt(path, files::Links::AsTheyAre);
+    switch (entry.kind) {
+    case files::Entry::Kind::Missing: return "";
+    case files::Entry::Kind::Link: return "a link";
+    case files::Entry::Kind::Folder: return "a folder";
+    case files::Entry::Kind::Unknown: return "an entry it cannot look at: " + entry.reason;
+    case files::Entry::Kind::File:
+    case files::Entry::Kind::Other: break;
     }
+    return "a file";
 }
 
 } // namespace qsim

@@ -7,6 +7,7 @@
 
 #include "checkedFiles.h"
 #include "conversions.h"
+#include "folders.h"
 #include "pluginFiles.h"
 #include "preflight.h"
 #include "runner.h"
@@ -20,6 +21,10 @@ namespace {
 int interactive(const Options& options, Lines& in, std::ostream& out)
 {
     Runner runner(options, "<stdin>", out);
+    if (const std::string problem = runner.layOut(); !problem.empty()) {
+        out << "<stdin>: error: " << problem << "\n";
+        return 2;
+    }
     Preflight preflight(options);
     bool failedToRun = false;
     std::string line;
@@ -63,8 +68,7 @@ int runScenarios(Options& options, const std::vector<std::string>& scenarios, Li
     int status = 0;
     for (const std::string& file : scenarios) {
         const std::filesystem::path path = files::pathFromUtf8(file);
-        std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored)) {
+        if (files::entryAt(path, files::Links::Followed).kind == files::Entry::Kind::Folder) {
             out << file << ": error: this is a folder, not a scenario file\n";
             return 2;
         }
@@ -125,9 +129,8 @@ int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool
     options.plugin = plugin.empty() ? simhost::besideProgram(pluginFile()) : files::pathFromUtf8(plugin);
     options.shippedPage = simhost::besideProgram(files::pathFromUtf8(settingsPageName()));
     // Opening a pipe as the module would wait for a writer for ever.
-    std::error_code ignored;
-    if (const auto kind = std::filesystem::status(options.plugin, ignored).type();
-        kind != std::filesystem::file_type::not_found && kind != std::filesystem::file_type::regular) {
+    if (const auto kind = files::entryAt(options.plugin, files::Links::Followed).kind;
+        kind != files::Entry::Kind::Missing && kind != files::Entry::Kind::File) {
         out << "quillfort-sim: error: the plugin module " << echoed(files::utf8FromPath(options.plugin))
             << " is " << files::notRegularFile << "\n";
         return 2;

@@ -5,7 +5,13 @@
 #include <chrono>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "conversions.h"
+#include "folders.h"
+#include "words.h"
 
 namespace qsim {
 namespace {
@@ -37,19 +43,27 @@ long ownerOf(const std::string& name)
     return error == std::errc{} && end != begin && *end == '-' ? id : 0;
 }
 
+// The folders of runs whose process is gone, left unchanged for long.
 void removeStaleFolders(const std::filesystem::path& temporary)
 {
-    std::error_code error;
-    const auto now = std::filesystem::file_time_type::clock::now();
-    for (const auto& entry : std::filesystem::directory_iterator(temporary, error)) {
-        const long owner = ownerOf(entry.path().filename().string());
+    std::vector<std::filesystem::path> entries;
+    files::listFolder(temporary, entries);
+    for (const auto& entry : entries) {
+        const long owner = ownerOf(files::utf8FromPath(entry.filename()));
         if (owner == 0 || owner == processId() || processAlive(owner))
             continue;
-        std::error_code ignored;
-        const auto written = std::filesystem::last_write_time(entry.path(), ignored);
-        if (!ignored && now - written > staleAge)
-            std::filesystem::remove_all(entry.path(), ignored);
+        const files::Entry folder = files::entryAt(entry, files::Links::AsTheyAre);
+        if (folder.kind == files::Entry::Kind::Folder && folder.age > staleAge)
+            files::removeTree(entry);
     }
+}
+
+// Made, or the reason why not, which ends the run: a data folder is where a session lives.
+void make(const std::filesystem::path& folder)
+{
+    if (const std::string error = files::makeFolders(folder); !error.empty())
+        throw std::runtime_error("cannot make the folder " + echoed(files::utf8FromPath(folder)) + ": " +
+                                 error);
 }
 
 } // namespace
@@ -63,22 +77,21 @@ DataFolder::DataFolder() : temporary_(true)
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     path_ = temporary / (prefix + std::to_string(processId()) + "-" + std::to_string(stamp) + "-" +
                          std::to_string(counter++));
-    std::filesystem::create_directories(path_);
+    make(path_);
     const std::lock_guard lock(guard());
     live().insert(path_);
 }
 
 DataFolder::DataFolder(std::filesystem::path folder) : path_(std::move(folder)), temporary_(false)
 {
-    std::filesystem::create_directories(path_);
+    make(path_);
 }
 
 DataFolder::~DataFolder()
 {
     if (!temporary_)
         return;
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    files::removeTree(path_);
     const std::lock_guard lock(guard());
     live().erase(path_);
 }
@@ -86,10 +99,8 @@ DataFolder::~DataFolder()
 void removeTemporaryFolders()
 {
     const std::lock_guard lock(guard());
-    for (const auto& folder : live()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
+    for (const auto& folder : live())
+        files::removeTree(folder); // the run may still be writing into it: emptied until it is gone
 }
 
 } // namespace qsim

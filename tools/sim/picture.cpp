@@ -3,6 +3,7 @@
 #include "picture.h"
 
 #include "conversions.h"
+#include "folders.h"
 #include "wholeFile.h"
 #include "words.h"
 
@@ -75,11 +76,10 @@ std::string picturePathProblem(const std::filesystem::path& png)
     const auto name = png.filename();
     if (name.empty() || name == "." || name == "..")
         return "names no file";
-    std::error_code ignored;
-    const auto status = std::filesystem::status(png, ignored);
-    if (status.type() == std::filesystem::file_type::directory)
+    const auto kind = files::entryAt(png, files::Links::Followed).kind;
+    if (kind == files::Entry::Kind::Folder)
         return "names a folder";
-    if (std::filesystem::exists(status) && status.type() != std::filesystem::file_type::regular)
+    if (kind == files::Entry::Kind::Other)
         return std::string("names something that is ") + files::notRegularFile;
     return "";
 }

@@ -1,6 +1,9 @@
 #include "preflight.h"
 
+#include <vector>
+
 #include "conversions.h"
+#include "folders.h"
 #include "picture.h"
 #include "pluginFiles.h"
 #include "wholeFile.h"
@@ -40,10 +43,12 @@ std::string Preflight::page(const Statement&) const
     if (!options_.data)
         return "";
     const auto page = files::pathInFolder(files::utf8FromPath(*options_.data), settingsPagePath());
-    std::error_code error;
-    const auto status = std::filesystem::symlink_status(page, error);
-    if (!std::filesystem::exists(status) || status.type() == std::filesystem::file_type::regular)
+    const files::Entry entry = files::entryAt(page, files::Links::Followed);
+    if (entry.kind == files::Entry::Kind::Missing || entry.kind == files::Entry::Kind::File)
         return "";
+    if (entry.kind == files::Entry::Kind::Unknown)
+        return "the settings page " + echoed(files::utf8FromPath(page)) +
+               " cannot be looked at: " + entry.reason;
     return "the settings page " + echoed(files::utf8FromPath(page)) + " is " + files::notRegularFile;
 }
 
@@ -60,9 +65,24 @@ std::string Preflight::wait(const Statement& s) const
     return *simhost::gameTime(s.seconds) > simhost::clockLimit - clock_ ? clockEnd() : "";
 }
 
+namespace {
+
+// The folders a path goes through as the system reads it, part by part:
+// "a.png/../b.png" goes through "a.png" as a folder, whatever it comes to.
+std::vector<std::filesystem::path> foldersOnTheWay(const std::filesystem::path& path)
+{
+    std::vector<std::filesystem::path> folders;
+    for (auto folder = path.parent_path(); !folder.empty() && folder != folder.parent_path();
+         folder = folder.parent_path())
+        folders.push_back(folder);
+    return folders;
+}
+
+} // namespace
+
 std::filesystem::path Preflight::picturePath(const Statement& s) const
 {
-    return (options_.pictures / files::pathFromUtf8(s.words[0])).lexically_normal();
+    return options_.pictures / files::pathFromUtf8(s.words[0]);
 }
 
 // A picture path names a file that is or will be a regular file, in folders that
@@ -73,7 +93,8 @@ std::string Preflight::frame(const Statement& s) const
         return "";
     if (!picturesAvailable())
         return noPictures;
-    const auto path = picturePath(s);
+    const auto given = picturePath(s);
+    const auto path = given.lexically_normal();
     const auto said = [&](const std::string& problem) {
         return "the picture path " + echoed(s.words[0]) + " " + problem;
     };
@@ -81,11 +102,11 @@ std::string Preflight::frame(const Statement& s) const
         return said(problem);
     if (pictureFolders_.contains(path))
         return said("names a folder that an earlier picture goes into");
-    for (auto folder = path.parent_path(); folder != folder.parent_path(); folder = folder.parent_path()) {
-        if (pictures_.contains(folder))
+    for (const auto& folder : foldersOnTheWay(given)) {
+        if (pictures_.contains(folder.lexically_normal()))
             return said("goes into an earlier picture, which is a file");
-        std::error_code ignored;
-        if (std::filesystem::exists(folder, ignored) && !std::filesystem::is_directory(folder, ignored))
+        if (const auto kind = files::entryAt(folder, files::Links::Followed).kind;
+            kind != files::Entry::Kind::Missing && kind != files::Entry::Kind::Folder)
             return said("goes into something that is no folder");
     }
     return pictureSizeProblem(desktop_.width, desktop_.height);
@@ -116,10 +137,10 @@ void Preflight::framed(const Statement& s)
     everFramed_ = true;
     if (s.words.empty())
         return;
-    const auto path = picturePath(s);
-    pictures_.insert(path);
-    for (auto folder = path.parent_path(); folder != folder.parent_path(); folder = folder.parent_path())
-        pictureFolders_.insert(folder);
+    const auto given = picturePath(s);
+    pictures_.insert(given.lexically_normal());
+    for (const auto& folder : foldersOnTheWay(given))
+        pictureFolders_.insert(folder.lexically_normal());
 }
 
 } // namespace qsim

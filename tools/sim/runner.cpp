@@ -2,21 +2,22 @@
 
 #include "checkedFiles.h"
 #include "conversions.h"
+#include "folders.h"
 #include "pluginFiles.h"
 #include "preflight.h"
+#include "wholeFile.h"
 #include "words.h"
 
 namespace qsim {
+namespace {
+// Far above any settings page.
+constexpr std::size_t shippedPageLimit = std::size_t{4} << 20;
+} // namespace
 
 Runner::Runner(const Options& options, std::string name, std::ostream& out)
     : options_(options), name_(std::move(name)), out_(out), host_(std::make_unique<simhost::Host>())
 {
     data_ = options.data ? std::make_unique<DataFolder>(*options.data) : std::make_unique<DataFolder>();
-    std::error_code ignored;
-    if (!std::filesystem::exists(pagePath()) && std::filesystem::exists(options.shippedPage)) {
-        std::filesystem::create_directories(pagePath().parent_path(), ignored);
-        std::filesystem::copy_file(options.shippedPage, pagePath(), ignored);
-    }
     host_->setDataFolder(files::utf8FromPath(data_->path()));
     host_->setDesktop(desktop_.width, desktop_.height);
     host_->setLogListener([this](const std::string& line) { log_.add(line); });
@@ -24,6 +25,28 @@ Runner::Runner(const Options& options, std::string name, std::ostream& out)
         commandsSent_.insert(sent.command);
         commandNews_.push_back(sent.command);
     });
+}
+
+// A data folder without a settings page gets the one shipped beside the program,
+// whole: a page that cannot be copied ends the run before it starts.
+std::string Runner::layOut()
+{
+    const std::string folder = files::utf8FromPath(data_->path());
+    if (!files::isUtf8(folder))
+        return "the data folder " + echoed(folder) +
+               " is not UTF-8 text, which the host hands to the plugin as UTF-16: it would reach it altered";
+    if (files::entryAt(pagePath(), files::Links::AsTheyAre).kind != files::Entry::Kind::Missing)
+        return "";
+    const std::string shipped = files::utf8FromPath(options_.shippedPage);
+    const files::FileRead shippedPage = files::readWholeFile(options_.shippedPage, shippedPageLimit);
+    if (shippedPage.outcome != files::FileRead::Outcome::Read)
+        return "the settings page shipped with quillfort-sim, " + echoed(shipped) + ", " + shippedPage.says();
+    const std::string where = echoed(files::utf8FromPath(pagePath()));
+    if (const std::string error = files::makeFolders(pagePath().parent_path()); !error.empty())
+        return "cannot make the folder of the settings page " + where + ": " + error;
+    const files::FileWrite written =
+        files::replaceWholeFile(pagePath(), shippedPage.bytes, files::Durability::Cached);
+    return written.written() ? "" : "the settings page " + where + ": " + written.says();
 }
 
 Runner::~Runner()
@@ -126,6 +149,10 @@ int runScript(const Options& options, const std::string& name, Lines& source, st
         return 2;
     }
     Runner runner(options, name, out);
+    if (const std::string problem = runner.layOut(); !problem.empty()) {
+        out << name << ": error: " << problem << "\n";
+        return 2;
+    }
     bool stopped = false;
     const bool played = scenario.play([&](const Statement& statement) {
         stopped = runner.run(statement) == Outcome::Error;

@@ -32,6 +32,9 @@ class Runner {
 public:
     Runner(const Options& options, std::string name, std::ostream& out);
     ~Runner();
+    // Readies the data folder before the first statement: what keeps it from being
+    // used, or "".
+    std::string layOut();
     Runner(const Runner&) = delete;
     Runner& operator=(const Runner&) = delete;
 

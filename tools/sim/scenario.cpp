@@ -1,7 +1,6 @@
 #include "scenario.h"
 
-#include <fstream>
-
+#include "conversions.h"
 #include "dataFolder.h"
 #include "words.h"
 
@@ -137,14 +136,20 @@ void Scenario::keep(Lines& source)
         error_ = source.error();
     } else if (!source.error().empty()) {
         error_ = "cannot read: " + source.error();
-    } else if (spool_ && !spool_->flush()) {
-        error_ = "cannot keep a copy of the scenario in " + spoolPath().string();
+    } else if (const std::string unkept = spool_ ? spool_->finish() : ""; !unkept.empty()) {
+        error_ = spoolError(unkept);
     } else if (!anyStatement) {
         error_ = "the scenario has no statement";
     }
 }
 
 std::filesystem::path Scenario::spoolPath() const { return folder_->path() / "scenario.qsim"; }
+
+std::string Scenario::spoolError(const std::string& reason) const
+{
+    return "cannot keep a copy of the scenario in " + echoed(files::utf8FromPath(spoolPath())) + ": " +
+           reason;
+}
 
 // In memory while the lines are few; past that, in a file, with the lines so far.
 bool Scenario::keepLine(const std::string& line)
@@ -155,14 +160,13 @@ bool Scenario::keepLine(const std::string& line)
     }
     if (!spool_) {
         folder_ = std::make_unique<DataFolder>();
-        spool_ = std::make_unique<std::ofstream>(spoolPath(), std::ios::binary);
-        *spool_ << kept_;
+        spool_ = std::make_unique<files::NewFile>(spoolPath());
+        spool_->append(kept_);
         kept_ = {};
     }
-    *spool_ << line << '\n';
-    if (*spool_)
+    if (spool_->append(line) && spool_->append("\n"))
         return true;
-    error_ = "cannot keep a copy of the scenario in " + spoolPath().string();
+    error_ = spoolError(spool_->finish());
     return false;
 }
 

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -13,6 +12,7 @@
 
 #include "host.h"
 #include "lines.h"
+#include "stream.h"
 
 namespace qsim {
 
@@ -96,10 +96,11 @@ private:
     void keep(Lines& source);
     bool keepLine(const std::string& line);
     std::filesystem::path spoolPath() const;
+    std::string spoolError(const std::string& reason) const;
 
     std::string kept_; // the lines, each with its line feed, while in memory
     std::unique_ptr<DataFolder> folder_;
-    std::unique_ptr<std::ofstream> spool_;
+    std::unique_ptr<files::NewFile> spool_;
     std::uint64_t errorLine_ = 0;
     std::string error_;
 };
