@@ -1,6 +1,7 @@
 // Game time and the timers that fall due in it.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "host.h"
 
@@ -37,12 +38,23 @@ void Host::addTimer(std::function<void(GameWrapper*)> callback, float seconds)
 
 bool Host::advance(double seconds)
 {
+    bool stopped = false;
+    return advance(seconds, std::numeric_limits<std::uint64_t>::max(), stopped);
+}
+
+bool Host::advance(double seconds, std::uint64_t timerRuns, bool& timersStopped)
+{
+    timersStopped = false;
     const std::optional<std::int64_t> ticks = gameTime(seconds);
     if (!ticks || *ticks > clockLimit - now_)
         return false;
     const std::int64_t target = now_ + *ticks;
     // A timer a callback sets is in the queue at once, in its place.
     while (!timers_.empty() && timers_.begin()->first.first <= target) {
+        if (timerRuns-- == 0) {
+            timersStopped = true;
+            return false;
+        }
         auto timer = timers_.extract(timers_.begin());
         now_ = std::max(now_, timer.key().first);
         GameWrapper game(this);

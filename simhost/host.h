@@ -75,6 +75,10 @@ public:
     // `gameTime` accepts or would take the clock past `clockLimit`.
     double now() const { return static_cast<double>(now_) / ticksPerSecond; }
     bool advance(double seconds);
+    // As advance, but stops once `timerRuns` timers have run, with the clock where
+    // the last of them fell due: a plugin that keeps setting timers may otherwise
+    // keep a long advance busy for days. False when it stopped so.
+    bool advance(double seconds, std::uint64_t timerRuns, bool& timersStopped);
     std::size_t pendingTimers() const { return timers_.size(); }
 
     // Frames: runs every drawable on one canvas and keeps that frame's calls.

@@ -83,9 +83,12 @@ TEST(WholeFile, InPlaceWriteThatFailsSaysWhy)
         {Fault::NotADiskFile, looksBeforeOpening, Outcome::NotRegular},
         {Fault::NoSuchDevice, 0, Outcome::NotRegular},
     };
+    std::string skipped;
     for (const auto& row : rows) {
-        if (!support::faultExists(row.fault))
+        if (!support::faultExists(row.fault)) {
+            skipped += " " + std::to_string(static_cast<int>(row.fault));
             continue;
+        }
         SCOPED_TRACE(std::to_string(static_cast<int>(row.fault)) + " after " + std::to_string(row.passFirst));
         Folder folder;
         support::writeFile(folder.file, "longer old figures");
@@ -97,6 +100,8 @@ TEST(WholeFile, InPlaceWriteThatFailsSaysWhy)
             EXPECT_EQ(support::readFile(folder.file), "longer old figures");
         }
     }
+    if (!skipped.empty())
+        GTEST_SKIP() << "the other rows ran; no such failure on this platform for the faults" << skipped;
 }
 
 // A read that fails, at once or after a part, is an error, never the end of the
@@ -140,9 +145,12 @@ TEST(WholeFile, TakenScratchNamesArePassedOverAndARefusalSaysWhy)
         {Fault::NameTakenDenied, 64, allTaken},
         {Fault::CreateRefused, 0, ""}, // the system's words
     };
+    std::string skipped;
     for (const auto& row : rows) {
-        if (!support::faultExists(row.fault))
+        if (!support::faultExists(row.fault)) {
+            skipped += " " + std::to_string(static_cast<int>(row.fault));
             continue;
+        }
         SCOPED_TRACE(static_cast<int>(row.fault));
         Folder folder;
         support::writeFile(folder.file, "old");
@@ -152,6 +160,8 @@ TEST(WholeFile, TakenScratchNamesArePassedOverAndARefusalSaysWhy)
         EXPECT_EQ(written.outcome, Outcome::NoScratch);
         EXPECT_EQ(written.reason, row.reason.empty() ? fault.says() : row.reason);
     }
+    if (!skipped.empty())
+        GTEST_SKIP() << "the other rows ran; no such failure on this platform for the faults" << skipped;
 }
 
 // A file that other programs poll is replaced in one step, and written in place

@@ -2,6 +2,9 @@
 // the two mirrored switches and the data folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "quillfort/events.h"
 #include "support/session.h"
 #include "words.h"
@@ -80,13 +83,20 @@ TEST(LoadSequence, RegistersTheConsoleVariablesWithDesktopDefaults)
 {
     Session session(1920, 1080);
     session.load();
+    // The defaults of desktops whose size the plugin may measure (on Windows the
+    // real one: Wine without a display reports 1024 x 768), worked out by hand.
+    const struct {
+        int width, height;
+        const char *posx, *posy;
+    } known[] = {{1920, 1080, "19", "702"}, {1024, 768, "10", "499"},   {1280, 720, "12", "468"},
+                 {2560, 1440, "25", "936"}, {3840, 2160, "38", "1404"}, {1366, 768, "13", "499"}};
     const RECT rect = support::measuredDesktop();
-    const std::string posx = std::to_string(rect.right / 100);
-    const std::string posy = std::to_string(rect.bottom * 65 / 100);
-#if !defined(_WIN32)
-    EXPECT_EQ(posx, "19");
-    EXPECT_EQ(posy, "702");
-#endif
+    const auto desktop = std::find_if(std::begin(known), std::end(known), [&](const auto& size) {
+        return size.width == rect.right && size.height == rect.bottom;
+    });
+    if (desktop == std::end(known))
+        GTEST_SKIP() << "no defaults worked out for a desktop of " << rect.right << " x " << rect.bottom;
+    const std::string posx = desktop->posx, posy = desktop->posy;
     expectVariable(session.host, {"posx", posx.c_str(), "La position en X", true, 0.0f, float(rect.right)});
     expectVariable(session.host, {"posy", posy.c_str(), "La position en Y", true, 0.0f, float(rect.bottom)});
     expectVariable(session.host, {"scale", "1", "Scale", true, 1.0f, 3.0f});

@@ -18,7 +18,9 @@
 
 #include "cli.h"
 #include "picture.h"
+#include "runner.h"
 #include "scenario.h"
+#include "support/program.h"
 #include "support/session.h"
 
 using support::has;
@@ -134,8 +136,9 @@ TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
         {"rating 13 lots\n", "1: rating must be a number, nan, inf or -inf, not 'lots'"},
         {"wait -1\n", "1: seconds must be a finite number of 0 or more in whole microseconds, not '-1'"},
         {"wait inf\n", "1: seconds must be a finite number of 0 or more in whole microseconds, not 'inf'"},
-        {"wait 1e308\n",
-         "1: seconds must be a finite number of 0 or more in whole microseconds, not '1e308'"},
+        {"wait 1e308\n", "1: the game clock would pass its end, 9007199254 seconds"},
+        {"wait 1e10\n", "1: the game clock would pass its end, 9007199254 seconds"},
+        {"wait 1e999999\n", "1: the game clock would pass its end, 9007199254 seconds"},
         {"wait 0.0000001\n",
          "1: seconds must be a finite number of 0 or more in whole microseconds, not '0.0000001'"},
         {"fly" + std::string(300, 'y') + "\n", "1: unknown statement 'fly" + std::string(197, 'y') + "...'"},
@@ -154,6 +157,7 @@ TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
         {"pause nan\n", "1: seconds of real time must be a number from 0 to 3600, not 'nan'"},
         {"wait nan\n", "1: seconds must be a finite number of 0 or more in whole microseconds, not 'nan'"},
         {"rating 13 1e39\n", "1: rating '1e39' does not fit the game's float (at most 3.4e+38)"},
+        {"rating 13 1e999999\n", "1: rating '1e999999' does not fit the game's float (at most 3.4e+38)"},
         {"rating 13 1e-50\n",
          "1: rating '1e-50' rounds to 0, which the game reports for an unknown rating: write 0 for that"},
         {"rating 13 1e-400\n",
@@ -172,9 +176,25 @@ TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
          "1: the path 'plugins/settings/tarnuplugin.set/..' goes through '..'"},
         {"expect nofile nothere/../WinsLossesStats.txt\n",
          "1: the path 'nothere/../WinsLossesStats.txt' goes through '..'"},
+        {"expect nofile WinsLossesStats.txt/.\n", "1: the path 'WinsLossesStats.txt/.' goes through '.'"},
+        {"expect nofile ./WinsLossesStats.txt\n", "1: the path './WinsLossesStats.txt' goes through '.'"},
+        {"expect file plugins//settings x\n",
+         "1: the path 'plugins//settings' has an empty part: write one '/' between parts"},
+        // Numbers of a canvas call are numbers: none reads as 0 by accident.
+        {"expect draw SetColor \"\" \"\" \"\" 150\n", "1: a colour is a whole number from 0 to 255, not ''"},
+        {"expect draw SetColor 0 0 0 256\n", "1: a colour is a whole number from 0 to 255, not '256'"},
+        {"expect draw SetPosition \" 0\" 1\n", "1: a position or size is a number, not ' 0'"},
+        {"expect draw FillBox 0x0 1\n", "1: a position or size is a number, not '0x0'"},
+        {"expect draw FillBox 1\n", "1: wrong number of arguments: FillBox takes 2"},
+        {"expect draw SetColour 1 2 3 4\n",
+         "1: unknown canvas call 'SetColour' (SetPosition, SetColor, FillBox, DrawString)"},
         // A lone CR read as a blank would make the lines after a comment part of it.
         {"# t\rload\rexpect file WinsLossesStats.txt \"wrong\"\r",
          "1: a CR at column 4 ends no line: lines end in LF or CR LF (a CR in a text is written \\r)"},
+        {"load\r",
+         "1: a CR at column 5 ends no line: lines end in LF or CR LF (a CR in a text is written \\r)"},
+        {"load\r\r\n",
+         "1: a CR at column 5 ends no line: lines end in LF or CR LF (a CR in a text is written \\r)"},
         {"", "0: the scenario has no statement"},
         {"# only a note\r\n\n", "0: the scenario has no statement"},
     };
@@ -204,7 +224,8 @@ TEST(SimRunner, FailedExpectationsGiveExitOneWithFileAndLine)
                                "expect nofile WinsLossesStats.txt\nexpect log nothing\nexpect nolog nothing\n"
                                "expect command nothing\nexpect nocommand cl_settings_refreshplugins\nframe\n"
                                "expect draws 3\nexpect draw FillBox 91 125\nexpect draw FillBox 90 125\n"
-                               "match public\nkickoff\nend winner=0\nwait 1\nexpect nolog 13\n");
+                               "match public\nkickoff\nend winner=0\nwait 1\nexpect nolog 13\n"
+                               "expect draw FillBox 90.0000001 125\nexpect draw FillBox 90.0 1.25e2\n");
     EXPECT_EQ(run.status, 1);
     const char* lines[] = {
         "case.qsim:2: expected posx = \"20\", got \"",
@@ -216,12 +237,14 @@ TEST(SimRunner, FailedExpectationsGiveExitOneWithFileAndLine)
         "case.qsim:10: expected 3 canvas calls, got 23",
         "case.qsim:11: expected draw FillBox 91 125, got no such call in the last frame",
         "case.qsim:17: expected no log line \"13\", got that line",
-        "case.qsim: 17 statements, 11 expectations, 9 failed",
+        "case.qsim:18: expected draw FillBox 90.0000001 125, got no such call in the last frame",
+        "case.qsim: 19 statements, 13 expectations, 10 failed",
     };
     for (const char* line : lines)
         EXPECT_TRUE(has(run.output, line)) << line << "\n---\n" << run.output;
     EXPECT_FALSE(has(run.output, "case.qsim:6:"));
     EXPECT_FALSE(has(run.output, "case.qsim:12:"));
+    EXPECT_FALSE(has(run.output, "case.qsim:19:"));
 }
 
 TEST(SimRunner, ExpectLogSearchesForwardFromTheLastMatch)
@@ -282,6 +305,8 @@ TEST(SimRunner, BadScenarioGivesExitTwoAndRunsNothing)
          picture("the picture path 'a.png' names a folder that an earlier picture goes into")},
         {before + "frame a.png\nframe a.png/x.png\n", qsim::picturesAvailable() ? 5 : 4,
          picture("the picture path 'a.png/x.png' goes into an earlier picture, which is a file")},
+        {before + "frame a.png\nframe a.png/../x.png\n", qsim::picturesAvailable() ? 5 : 4,
+         picture("the picture path 'a.png/../x.png' goes into an earlier picture, which is a file")},
         {"load\nmatch public\nkickoff\ngoal 0\ngoal 1\nend\n", 6,
          "the score is level at 1-1 and a match never ends level: say who won (end winner=T)"},
         {"load\nmatch public\ngoal 0\nmenu\nmatch public\nend\n", 6,
@@ -328,6 +353,25 @@ TEST(SimRunner, StatementThatCannotRunStopsTheScenario)
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(has(missing.output, "case.qsim:1: error: cannot open plugin module '/nonexistent/module.so'"))
         << missing.output;
+    if (!qsim::picturesAvailable())
+        return;
+    // A background whose header is whole and whose image data is not is found as it is decoded.
+    qsim::DataFolder pictures;
+    ASSERT_EQ(runFile("desktop 64 64\nload\nframe shot.png\n", {"--pictures", support::utf8(pictures.path())})
+                  .status,
+              0);
+    std::string png = support::readFile(pictures.path() / "shot.png");
+    const std::size_t data = png.find("IDAT");
+    ASSERT_NE(data, std::string::npos);
+    png.replace(data + 8, 16, std::string(16, '\x5a'));
+    const std::u8string name = (pictures.path() / "damaged.png").generic_u8string();
+    const std::string path(name.begin(), name.end());
+    support::writeFile(pictures.path() / "damaged.png", png);
+    const SimRun damaged = runFile("load\nbackground \"" + path + "\"\nframe\n");
+    EXPECT_EQ(damaged.status, 2);
+    EXPECT_EQ(damaged.output,
+              "command: cl_settings_refreshplugins\ncase.qsim:2: error: cannot read background picture '" +
+                  path + "': its image data is damaged\n");
 }
 
 // Only play finds some mistakes (a level score at a match end, a console line the
@@ -374,7 +418,8 @@ TEST(SimRunner, HostileInputIsNeverReportedAsSuccess)
 }
 
 // A plugin still loaded when the scenario ends is unloaded, and heard: here the
-// stats file, which the device had no room for, is behind at unload.
+// stats file, which the device had no room for, is behind at unload. A wait that
+// the plugin's retries would keep busy for days stops by itself, and says why.
 TEST(SimRunner, PluginLeftLoadedIsUnloadedAndHeard)
 {
     support::Session session; // maps the copy of the module that hands out its file calls
@@ -382,9 +427,54 @@ TEST(SimRunner, PluginLeftLoadedIsUnloadedAndHeard)
     const SimRun run =
         runFile("load\nconsole add_win\n", {"--plugin", support::utf8(support::testablePath())});
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_TRUE(has(run.output, "log: WinsLossesStats.txt: behind at unload (cannot write: " + full.says() +
-                                    "); it would hold MMR : 0.000000, Streak : 0, Wins : 1, Losses : 0\n"))
-        << run.output;
+    const std::string behind = "log: WinsLossesStats.txt: behind at unload (cannot write: " + full.says() +
+                               "); it would hold MMR : 0.000000, Streak : 0, Wins : 1, Losses : 0\n";
+    EXPECT_TRUE(has(run.output, behind)) << run.output;
+
+    qsim::Options options;
+    options.plugin = support::testablePath();
+    options.shippedPage = simhost::besideProgram("tarnuplugin.set");
+    options.timersPerWait = 1000;
+    qsim::Lines lines = qsim::Lines::ofText("load\nconsole add_win\nwait 9000000000\nexpect nolog x\n");
+    std::ostringstream out;
+    EXPECT_EQ(qsim::runScript(options, "case.qsim", lines, out), 2);
+    EXPECT_TRUE(has(out.str(), "case.qsim:3: error: stopped after the plugin's timers ran 1000 times in this "
+                               "wait, at second 500 of game time: wait less, or look for a timer that keeps "
+                               "setting itself again\n" +
+                                   behind))
+        << out.str();
+}
+
+// A module that ends the process as it loads, by exit(0) or by a crash, is no
+// verdict: standard error says so, the status is not 0, and the temporary data
+// folder goes.
+TEST(SimRunner, ModuleThatEndsTheProcessIsNoVerdictAndLeavesNoFolder)
+{
+#if defined(_WIN32)
+    const int crash = static_cast<int>(EXCEPTION_ACCESS_VIOLATION);
+#else
+    const int crash = 128 + SIGSEGV;
+#endif
+    const struct {
+        const char* module;
+        int status;
+        const char* says;
+    } modules[] = {{"exitingPlugin", 2, qsim::endedEarly}, {"crashingPlugin", crash, qsim::crashed}};
+    qsim::DataFolder folder;
+    support::writeFile(folder.path() / "case.qsim", "load\nconsole add_win\n");
+    for (const auto& module : modules) {
+        SCOPED_TRACE(module.module);
+        qsim::DataFolder temporary;
+        auto path = support::pluginPath();
+        path.replace_filename(module.module).replace_extension(support::pluginPath().extension());
+        const support::ProgramRun run = support::runProgram(
+            {"--plugin", support::utf8(path), support::utf8(folder.path() / "case.qsim")}, temporary.path());
+        EXPECT_EQ(run.status, module.status) << run.output;
+        const std::string says = module.says;
+        EXPECT_TRUE(has(run.output, says.substr(0, says.size() - 1)))
+            << run.output; // the line, whatever its end
+        EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
+    }
 }
 
 // What was printed goes out before a wait or a pause, for a program reading along;
@@ -430,24 +520,46 @@ TEST(SimRunner, OutputGoesOutBeforeWaitsAndAReportNotWrittenIsAnError)
 
 #if !defined(_WIN32)
 
-// A run told to stop removes its temporary folders before it ends; a run killed
-// outright leaves them, and the next run removes those whose process is gone.
+// A run told to stop removes its temporary folders before it ends, waiting or busy
+// rewriting the files in them; a run killed outright leaves them, and the next run
+// removes those whose process is gone.
 TEST(SimRunner, TemporaryFoldersGoWhenARunIsStoppedOrItsProcessIsGone)
 {
     qsim::DataFolder folder;
+    std::string busy = "load\n";
+    for (int i = 0; i < 20000; ++i)
+        busy += "console add_win\n";
     support::writeFile(folder.path() / "long.qsim", "load\npause 30\n");
+    support::writeFile(folder.path() / "busy.qsim", busy);
     const std::string program = support::utf8(simhost::besideProgram("quillfort-sim"));
-    const std::string temporary = support::utf8(std::filesystem::temp_directory_path());
-    const std::string stopped = "bash -c '\"" + program + "\" \"" +
-                                support::utf8(folder.path() / "long.qsim") +
-                                "\" >/dev/null & run=$!; for i in $(seq 200); do ls -d \"" + temporary +
-                                "\"/quillfort-$run-* >/dev/null 2>&1 && break; sleep 0.05; done; kill -TERM "
-                                "$run; wait $run; status=$?; "
-                                "ls -d \"" +
-                                temporary + "\"/quillfort-$run-* >/dev/null 2>&1 && exit 99; exit $status'";
-    const int status = std::system(stopped.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM); // ended by the signal, its folder gone
+    const struct {
+        const char* scenario;
+        int stop;
+        const char* after; // seconds from the folder's making to the signal
+    } runs[] = {
+        {"long.qsim", SIGTERM, "0"},
+        {"busy.qsim", SIGINT, "0.2"},
+        {"busy.qsim", SIGTERM, "0.2"},
+        {"busy.qsim", SIGHUP, "0.2"},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(std::string(run.scenario) + ", signal " + std::to_string(run.stop));
+        qsim::DataFolder temporary;
+        const std::string tmp = support::utf8(temporary.path());
+        // 98: no folder was made to remove; 99: the folder stayed.
+        const std::string stopped = "bash -c 'TMPDIR=\"" + tmp + "\" \"" + program + "\" \"" +
+                                    support::utf8(folder.path() / run.scenario) +
+                                    "\" >/dev/null & run=$!; made=0; for i in $(seq 200); do ls -d \"" + tmp +
+                                    "\"/quillfort-$run-* >/dev/null 2>&1 && made=1 && break; sleep 0.05; "
+                                    "done; [ $made = 1 ] || { kill "
+                                    "-KILL $run; exit 98; }; sleep " +
+                                    run.after + "; kill -" + std::to_string(run.stop) +
+                                    " $run; wait $run; status=$?; ls -d \"" + tmp +
+                                    "\"/quillfort-$run-* >/dev/null 2>&1 && exit 99; exit $status'";
+        const int status = std::system(stopped.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + run.stop); // ended by the signal, its folder gone
+    }
 
     pid_t gone = 4194303;
     while (kill(gone, 0) == 0 || errno == EPERM)
@@ -570,6 +682,12 @@ TEST(SimOptions, VersionAndBadOptions)
     std::ostringstream err;
     EXPECT_EQ(qsim::runCli(2, bad, in, err, false), 2);
     EXPECT_TRUE(has(err.str(), "--colour")) << err.str();
+    // A path that came out empty names nothing: never the module beside the program.
+    for (const std::string option : {"--plugin", "--data", "--pictures"}) {
+        const SimRun run = runFile("load\n", {option, ""});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.output, "quillfort-sim: error: " + option + " is given an empty path\n");
+    }
 }
 
 TEST(SimPictures, FrameWritesAPngOrSaysPicturesAreMissing)
@@ -588,6 +706,60 @@ TEST(SimPictures, FrameWritesAPngOrSaysPicturesAreMissing)
     ASSERT_GT(bytes.size(), 24u);
     EXPECT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1a\n");
     EXPECT_EQ(bytes.substr(16, 8), std::string("\0\0\x01\x40\0\0\0\xc8", 8)); // 320 x 200
+}
+
+// A data folder is readied before the first statement: a settings page that cannot
+// be copied into it whole, or a folder the host would hand the plugin altered,
+// stops the run with exit 2, and no part of a page is left.
+TEST(SimRunner, DataFolderThatCannotBeLaidOutStopsTheRun)
+{
+    const auto shipped = simhost::besideProgram("tarnuplugin.set");
+    const struct {
+        const char* name;
+        std::optional<support::Fault> fault;
+        bool shippedThere;
+        std::string folder;
+        std::string says; // after the page's or the folder's name
+    } rows[] = {
+        {"a full disk", support::Fault::WriteFull, true, "data", ": cannot write: "},
+        {"no new folder allowed", support::Fault::CreateRefused, true, "data", ": "},
+        {"the shipped page gone", std::nullopt, false, "data", ", no such file"},
+#if !defined(_WIN32)
+        {"a folder name that is no UTF-8", std::nullopt, true, "da\xffta",
+         " is not UTF-8 text, which the host hands to the plugin as UTF-16: it would reach it altered"},
+#endif
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        qsim::DataFolder base;
+        qsim::Options options;
+        options.plugin = support::pluginPath();
+        options.data = base.path() / row.folder;
+        options.pictures = ".";
+        options.shippedPage = row.shippedThere ? shipped : base.path() / "gone.set";
+        std::filesystem::create_directories(*options.data);
+        const auto page = *options.data / "plugins" / "settings" / "tarnuplugin.set";
+        std::optional<support::Injected> fault;
+        if (row.fault)
+            fault.emplace(support::ownCalls(), *row.fault);
+        qsim::Lines lines = qsim::Lines::ofText("load\n");
+        std::ostringstream out;
+        EXPECT_EQ(qsim::runScript(options, "case.qsim", lines, out), 2);
+        const std::string what =
+            row.folder != "data" ? "the data folder '" + support::utf8(*options.data) + "'"
+            : !row.shippedThere
+                ? "the settings page shipped with quillfort-sim, '" + support::utf8(options.shippedPage) + "'"
+            : row.fault == support::Fault::CreateRefused
+                ? "cannot make the folder of the settings page '" + support::utf8(page) + "'"
+                : "the settings page '" + support::utf8(page) + "'";
+        const std::string reason = fault ? fault->says() : "";
+        EXPECT_EQ(out.str(), "case.qsim: error: " + what + row.says + reason + "\n");
+        fault.reset();
+        EXPECT_FALSE(std::filesystem::exists(page));
+        if (std::filesystem::exists(page.parent_path())) {
+            EXPECT_EQ(support::scratchesIn(page.parent_path()), std::vector<std::string>{});
+        }
+    }
 }
 
 TEST(SimOptions, DataFolderThatIsAFileIsAnErrorNotACrash)

@@ -490,6 +490,7 @@ bool makeSpecial(const std::string& kind, const std::filesystem::path& path)
 TEST(StatsFile, SpecialFileInItsPlaceIsLeftAsItIs)
 {
     const std::string leftAlone = "WinsLossesStats.txt: left as it is: not a regular file";
+    std::string skipped;
     for (const std::string& kind : specialKinds) {
         for (const bool duringRetry : {false, true}) {
             SCOPED_TRACE(kind + (duringRetry ? ", while a retry is pending" : ""));
@@ -506,6 +507,7 @@ TEST(StatsFile, SpecialFileInItsPlaceIsLeftAsItIs)
                 std::filesystem::create_symlink(special, session.statsPath());
             if (!makeSpecial(kind, special)) {
                 ASSERT_EQ(kind, "device") << "only a device may be out of reach";
+                skipped = "the other rows ran; this process may not make a device (that takes root)";
                 continue;
             }
             const auto type = std::filesystem::symlink_status(special).type();
@@ -521,4 +523,6 @@ TEST(StatsFile, SpecialFileInItsPlaceIsLeftAsItIs)
             EXPECT_EQ(said[1], leftAlone);
         }
     }
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped;
 }

@@ -316,28 +316,30 @@ TEST(RatingRefresh, PlaylistOutsideTheSevenAddsNothingAfterThreeRereads)
     EXPECT_EQ(session.host.logLines().size(), 16u);
 }
 
+// A look that finds playlist 0 (the next match, in no playlist, has kicked off)
+// stops the refresh after three lines and keeps the chain's count of retries, so
+// the next chain reads the rating one time fewer: three readings, four lines each.
 TEST(RatingRefresh, PlaylistZeroStopsAfterThreeLinesAndKeepsTheRetryCount)
-{
-    Session session;
-    session.load();
-    session.playMatch({0}, Place::OnlinePublic, 0);
-    session.plugin().ratingRetries = 1;
-    session.host.advance(30.0);
-    const std::deque<std::string> expected = {"player-0", "player-0", "0"};
-    EXPECT_EQ(session.host.logLines(), expected);
-    EXPECT_EQ(session.plugin().ratingRetries, 1);
-    EXPECT_EQ(session.host.pendingTimers(), 0u);
-}
-
-TEST(RatingRefresh, ARetryCountLeftAtOneShortensTheNextChain)
 {
     Session session;
     session.host.setRating(13, 1000.0f);
     session.load();
-    session.plugin().ratingRetries = 1;
     win(session);
+    session.host.advance(1.0); // the first reading: no change yet, a retry in 3 s
+    ASSERT_EQ(session.host.logLines().size(), 4u);
+    session.host.startMatch(simhost::factsOf(Place::OnlinePublic), 0, 0);
+    session.host.kickoff();
+    session.host.advance(3.0);
+    const std::deque<std::string> stopped = {"player-0", "player-0", "0"};
+    auto said = session.host.logLines();
+    EXPECT_EQ(std::deque<std::string>(said.begin() + 4, said.end()), stopped);
+    EXPECT_EQ(session.host.pendingTimers(), 0u);
+    session.host.endMatch(0);
     session.host.advance(30.0);
-    EXPECT_EQ(session.host.logLines().size(), 12u); // three readings, four lines each
+    win(session);
+    const std::size_t before = session.host.logLines().size();
+    session.host.advance(30.0);
+    EXPECT_EQ(session.host.logLines().size() - before, 12u);
 }
 
 TEST(RatingRefresh, DisabledPluginStopsTheRefresh)

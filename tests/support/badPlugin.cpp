@@ -1,14 +1,42 @@
-// Modules the loader must refuse: one built for another host interface, one with no record.
+// Modules the loader must refuse (one built for another host interface, one with
+// no record), and modules that end the process as they load (by exit, by a crash).
 #include "quillfort/plugin.h"
 
-#if defined(WITH_RECORD)
+#if defined(ENDS_PROCESS)
+#  include <cstdlib>
+#  if defined(_WIN32)
+#    include <windows.h>
+#  else
+#    include <csignal>
+#  endif
+
+namespace {
+
+std::uintptr_t endTheProcess()
+{
+#  if defined(CRASHES) && defined(_WIN32)
+    RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 0, nullptr);
+#  elif defined(CRASHES)
+    std::raise(SIGSEGV);
+#  endif
+    std::exit(0);
+}
+
+void release() {}
+
+} // namespace
+#endif
+
 extern "C" {
+#if defined(ENDS_PROCESS)
+QUILLFORT_PLUGIN_EXPORT extern const Quillfort::PluginExports exports;
+const Quillfort::PluginExports exports = {95,    0, __FILE__, "badPlugin",   "bad plugin",
+                                          "0.1", 1, 0,        endTheProcess, release};
+#elif defined(WITH_RECORD)
 QUILLFORT_PLUGIN_EXPORT extern const Quillfort::PluginExports exports;
 const Quillfort::PluginExports exports = {94,    0, __FILE__, "badPlugin", "bad plugin",
                                           "0.1", 1, 0,        nullptr,     nullptr};
-}
 #else
-extern "C" {
 QUILLFORT_PLUGIN_EXPORT int notARecord = 0;
-}
 #endif
+}

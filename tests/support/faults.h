@@ -15,7 +15,7 @@ struct SystemCalls;
 namespace support {
 
 enum class Fault {
-    CreateRefused,   // no new file can be made, as in a read-only folder
+    CreateRefused,   // no new file or folder can be made, as in a read-only folder
     NameTaken,       // every new file's name is taken
     NameTakenDenied, // as a name whose file is deleted but still held open (Windows says access denied)
     WriteFull,       // writing finds the device full

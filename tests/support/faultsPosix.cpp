@@ -120,11 +120,15 @@ void patchCrash(SystemCalls& calls)
 void patch(SystemCalls& calls, Fault fault)
 {
     switch (fault) {
-    case Fault::CreateRefused:
+    case Fault::CreateRefused: // no new file, and no new folder
         calls.open = [](const char* path, int flags, mode_t mode) {
             return (flags & O_EXCL) != 0 && fires(Fault::CreateRefused, path)
                        ? fail(EACCES)
                        : slot(Fault::CreateRefused).real.open(path, flags, mode);
+        };
+        calls.mkdir = [](const char* path, mode_t mode) {
+            return fires(Fault::CreateRefused, path) ? fail(EACCES)
+                                                     : slot(Fault::CreateRefused).real.mkdir(path, mode);
         };
         break;
     case Fault::NameTaken:

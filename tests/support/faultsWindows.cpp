@@ -159,7 +159,14 @@ void patchCrash(SystemCalls& calls)
 void patch(SystemCalls& calls, Fault fault)
 {
     switch (fault) {
-    case Fault::CreateRefused: calls.CreateFileW = failingCreate<Fault::CreateRefused>; break;
+    case Fault::CreateRefused: // no new file, and no new folder
+        calls.CreateFileW = failingCreate<Fault::CreateRefused>;
+        calls.CreateDirectoryW = [](LPCWSTR path, LPSECURITY_ATTRIBUTES security) {
+            return fires(Fault::CreateRefused, path)
+                       ? fail(ERROR_ACCESS_DENIED)
+                       : real(Fault::CreateRefused).CreateDirectoryW(path, security);
+        };
+        break;
     case Fault::NameTaken: calls.CreateFileW = failingCreate<Fault::NameTaken>; break;
     case Fault::NameTakenDenied: calls.CreateFileW = failingCreate<Fault::NameTakenDenied>; break;
     case Fault::NoSuchDevice: calls.CreateFileW = failingCreate<Fault::NoSuchDevice>; break;

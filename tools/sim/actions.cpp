@@ -127,8 +127,15 @@ Outcome Runner::menu(const Statement&)
 Outcome Runner::wait(const Statement& s)
 {
     out_.flush();
-    if (!host_->advance(s.seconds))
-        return error(s, clockEnd());
+    bool timersStopped = false;
+    if (!host_->advance(s.seconds, options_.timersPerWait, timersStopped)) {
+        if (!timersStopped)
+            return error(s, clockEnd());
+        return error(s, "stopped after the plugin's timers ran " + std::to_string(options_.timersPerWait) +
+                            " times in this wait, at second " +
+                            std::to_string(static_cast<long long>(host_->now())) +
+                            " of game time: wait less, or look for a timer that keeps setting itself again");
+    }
     if (options_.interactive)
         out_ << "clock: " << host_->now() << " s\n";
     return Outcome::Done;

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "conversions.h"
+#include "preflight.h"
 #include "words.h"
 
 namespace qsim::arguments {
@@ -30,8 +31,9 @@ bool writtenNonZero(const std::string& text)
     return digits.find_first_of("123456789") != std::string::npos;
 }
 
-// A decimal number, or nan, inf and -inf.
-std::optional<double> real(const std::string& text)
+// A decimal number, or nan, inf and -inf. A decimal too large for any double
+// reads as nothing, with `tooLarge` set.
+std::optional<double> real(const std::string& text, bool* tooLarge = nullptr)
 {
     if (text == "nan")
         return std::nan("");
@@ -41,8 +43,13 @@ std::optional<double> real(const std::string& text)
         return std::nullopt;
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(value))
+    if (end != text.c_str() + text.size())
         return std::nullopt;
+    if (!std::isfinite(value)) {
+        if (tooLarge != nullptr)
+            *tooLarge = true;
+        return std::nullopt;
+    }
     return value;
 }
 
@@ -101,13 +108,14 @@ std::string desktop(Statement& s)
 std::string rating(Statement& s)
 {
     const auto playlist = integer(s.words[0]);
-    const auto value = real(s.words[1]);
+    bool tooLarge = false;
+    const auto value = real(s.words[1], &tooLarge);
     if (!playlist)
         return "playlist must be a whole number, not " + echoed(s.words[0]);
-    if (!value)
+    if (!value && !tooLarge)
         return "rating must be a number, nan, inf or -inf, not " + echoed(s.words[1]);
     // The game reports a float: a value it cannot hold would silently become another.
-    if (std::isfinite(*value) && std::fabs(*value) > std::numeric_limits<float>::max()) {
+    if (tooLarge || (std::isfinite(*value) && std::fabs(*value) > std::numeric_limits<float>::max())) {
         char largest[32];
         std::snprintf(largest, sizeof largest, "%.2g", double(std::numeric_limits<float>::max()));
         return "rating " + echoed(s.words[1]) + " does not fit the game's float (at most " + largest + ")";
@@ -168,7 +176,11 @@ std::string end(Statement& s)
 
 std::string wait(Statement& s)
 {
-    const auto seconds = real(s.words[0]);
+    bool tooLarge = false;
+    const auto seconds = real(s.words[0], &tooLarge);
+    if (tooLarge || (seconds && std::isfinite(*seconds) &&
+                     *seconds * simhost::ticksPerSecond > double(simhost::clockLimit)))
+        return clockEnd();
     if (!seconds || !simhost::gameTime(*seconds))
         return "seconds must be a finite number of 0 or more in whole microseconds, not " +
                echoed(s.words[0]);
@@ -196,9 +208,36 @@ std::string dataPath(Statement& s)
         return "the path " + echoed(path) + " is not relative to the data folder";
     if (path.empty() || path.ends_with('/') || given.filename().empty())
         return "the path " + echoed(path) + " names no file: it ends in a separator";
+    // "a/./b", "a//b" and "file/." name what "a/b" and "file" name, or nothing.
+    if (path.find("//") != std::string::npos)
+        return "the path " + echoed(path) + " has an empty part: write one '/' between parts";
     for (const auto& part : given) {
-        if (part == "..")
-            return "the path " + echoed(path) + " goes through '..'";
+        if (part == ".." || part == ".")
+            return "the path " + echoed(path) + " goes through '" + files::utf8FromPath(part) + "'";
+    }
+    return "";
+}
+
+// A canvas call as the trace writes it: its name, then its numbers, a text first
+// for DrawString. The numbers are read here, so a word that is no number (an empty
+// one, " 0", "0x0") never reads as 0.
+std::string drawCall(Statement& s)
+{
+    const CallShape* shape = callShapeNamed(s.words[0]);
+    if (shape == nullptr)
+        return "unknown canvas call " + echoed(s.words[0]) + " (" + callNames() + ")";
+    if (s.words.size() != shape->words + 1)
+        return "wrong number of arguments: " + std::string(shape->name) + " takes " +
+               std::to_string(shape->words);
+    s.numbers.clear();
+    for (std::size_t i = shape->text ? 2 : 1; i < s.words.size(); ++i) {
+        const auto number = real(s.words[i]);
+        const bool colour = shape->kind == simhost::CanvasCall::Kind::SetColor;
+        if (!number || (colour && (!integer(s.words[i]) || *number < 0 || *number > 255)))
+            return std::string(colour ? "a colour is a whole number from 0 to 255"
+                                      : "a position or size is a number") +
+                   ", not " + echoed(s.words[i]);
+        s.numbers.push_back(*number);
     }
     return "";
 }

@@ -17,6 +17,7 @@ std::string end(Statement& s);
 std::string wait(Statement& s);
 std::string pause(Statement& s);
 std::string dataPath(Statement& s);
+std::string drawCall(Statement& s);
 std::string drawCount(Statement& s);
 
 } // namespace qsim::arguments

@@ -1,6 +1,8 @@
 // The statements that check: files, log lines, commands, variables and the last frame.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 #include "checkedFiles.h"
 #include "runner.h"
@@ -9,25 +11,35 @@
 namespace qsim {
 namespace {
 
-// A canvas call as written in `expect draw`: numbers compare as floats.
-bool sameCall(const simhost::CanvasCall& call, const std::vector<std::string>& words)
+// A number of `expect draw` names the call's float exactly, or is written as the
+// trace writes it (its shortest form: 0.1 for the float nearest to it); a number
+// with more digits than that (19.0000001 for 19) names another.
+bool sameNumber(double expected, float actual)
 {
-    std::vector<std::string> actual;
-    splitWords(describe(call), actual);
-    if (actual.size() != words.size() || actual[0] != words[0])
+    if (std::isnan(expected))
+        return std::isnan(actual);
+    return expected == static_cast<double>(actual) ||
+           expected == std::strtod(simhost::shortest(actual).c_str(), nullptr);
+}
+
+bool sameCall(const simhost::CanvasCall& call, const Statement& s)
+{
+    const CallShape* shape = callShapeNamed(s.words[0]);
+    if (shape->kind != call.kind)
         return false;
-    for (std::size_t i = 1; i < words.size(); ++i) {
-        if (call.kind == simhost::CanvasCall::Kind::DrawString && i == 1) {
-            if (actual[i] != words[i])
-                return false;
-            continue;
-        }
-        char* end = nullptr;
-        const float expected = std::strtof(words[i].c_str(), &end);
-        if (*end != '\0' || expected != std::strtof(actual[i].c_str(), nullptr))
+    const std::vector<double>& numbers = s.numbers;
+    switch (call.kind) {
+    case simhost::CanvasCall::Kind::SetColor:
+        return std::equal(std::begin(call.color), std::end(call.color), numbers.begin(),
+                          [](std::uint8_t part, double number) { return part == number; });
+    case simhost::CanvasCall::Kind::DrawString:
+        if (call.text != s.words[1])
             return false;
+        break;
+    case simhost::CanvasCall::Kind::SetPosition:
+    case simhost::CanvasCall::Kind::FillBox: break;
     }
-    return true;
+    return sameNumber(numbers[0], call.x) && sameNumber(numbers[1], call.y);
 }
 
 std::string callText(std::vector<std::string> words)
@@ -92,7 +104,7 @@ Outcome Runner::expectDraw(const Statement& s)
 {
     const auto calls = host_->lastFrame();
     const bool found =
-        std::any_of(calls.begin(), calls.end(), [&](const auto& call) { return sameCall(call, s.words); });
+        std::any_of(calls.begin(), calls.end(), [&](const auto& call) { return sameCall(call, s); });
     return expect(s, found, "draw " + callText(s.words), "no such call in the last frame");
 }
 

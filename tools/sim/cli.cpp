@@ -126,6 +126,13 @@ int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool
         out << err.str();
         return code == 0 ? 0 : 2;
     }
+    // An empty path names nothing: a script's variable that came out empty, say.
+    for (const char* const option : {"--plugin", "--data", "--pictures"}) {
+        if (app.count(option) > 0 && app.get_option(option)->as<std::string>().empty()) {
+            out << "quillfort-sim: error: " << option << " is given an empty path\n";
+            return 2;
+        }
+    }
     options.plugin = plugin.empty() ? simhost::besideProgram(pluginFile()) : files::pathFromUtf8(plugin);
     options.shippedPage = simhost::besideProgram(files::pathFromUtf8(settingsPageName()));
     // Opening a pipe as the module would wait for a writer for ever.

@@ -7,6 +7,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "conversions.h"
@@ -21,15 +22,17 @@ constexpr char prefix[] = "quillfort-";
 // stood this long, the next run removes them.
 constexpr auto staleAge = std::chrono::minutes(10);
 
+// Never destroyed: a process that ends early removes the folders after the
+// statics made after its handlers are gone.
 std::mutex& guard()
 {
-    static std::mutex mutex;
-    return mutex;
+    static auto* const mutex = new std::mutex;
+    return *mutex;
 }
 std::set<std::filesystem::path>& live()
 {
-    static std::set<std::filesystem::path> folders;
-    return folders;
+    static auto* const folders = new std::set<std::filesystem::path>;
+    return *folders;
 }
 
 // The process a folder name of ours gives (`quillfort-PID-...`), or 0.
@@ -98,7 +101,10 @@ DataFolder::~DataFolder()
 
 void removeTemporaryFolders()
 {
-    const std::lock_guard lock(guard());
+    // The main thread, held still, may hold the lock: a moment's wait, not for ever.
+    std::unique_lock lock(guard(), std::defer_lock);
+    for (int tries = 0; tries < 100 && !lock.try_lock(); ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     for (const auto& folder : live())
         files::removeTree(folder); // the run may still be writing into it: emptied until it is gone
 }

@@ -34,5 +34,16 @@ bool processAlive(long id);
 // From now on, a signal (or a console event) that ends the process removes its
 // temporary folders first.
 void removeFoldersWhenStopped();
+// From now on, until runOver(), the process ending otherwise than by a stop (a
+// module that calls exit, or crashes) is no verdict: its temporary folders go,
+// standard error says so, and the status is 2 (or the crash's own).
+void failWhenEndedEarly();
+void runOver();
+// What standard error says then.
+inline constexpr char endedEarly[] =
+    "quillfort-sim: error: the program was ended before the run was over (by exit from the plugin module "
+    "or a module it uses): no verdict\n";
+inline constexpr char crashed[] =
+    "quillfort-sim: error: the program crashed (in the plugin module, or a module it uses): no verdict\n";
 
 } // namespace qsim

@@ -30,6 +30,8 @@ bool Lines::next(std::string& line)
         line.append(unread_.substr(0, taken));
         if (end != std::string_view::npos) {
             unread_.remove_prefix(end + 1);
+            if (line.ends_with('\r'))
+                line.pop_back(); // a CR LF line end; a CR that ends no line stays, and is refused
             return true;
         }
         unread_ = {};

@@ -23,7 +23,7 @@ public:
     Lines(const Lines&) = delete;
     Lines& operator=(const Lines&) = delete;
 
-    // The next line, without its line feed; false at the end or after an error.
+    // The next line, without its line end (LF or CR LF); false at the end or after an error.
     bool next(std::string& line);
     // The system's words for a failed open or read, or that a line passed
     // `lineLimit`; empty while all is well.

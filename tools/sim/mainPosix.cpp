@@ -13,6 +13,9 @@ int main(int argc, char** argv)
     // with its folders removed, rather than kill it on the spot.
     std::signal(SIGPIPE, SIG_IGN);
     qsim::removeFoldersWhenStopped();
+    qsim::failWhenEndedEarly();
     qsim::Lines in(files::Stream::standardInput());
-    return qsim::reported(std::cout, std::cerr, qsim::runCli(argc, argv, in, std::cout, isatty(0) != 0));
+    const int status = qsim::runCli(argc, argv, in, std::cout, isatty(0) != 0);
+    qsim::runOver();
+    return qsim::reported(std::cout, std::cerr, status);
 }

@@ -19,7 +19,9 @@ int wmain(int argc, wchar_t** wide)
     for (const std::string& argument : arguments)
         argv.push_back(argument.c_str());
     qsim::removeFoldersWhenStopped();
+    qsim::failWhenEndedEarly();
     qsim::Lines in(files::Stream::standardInput());
-    return qsim::reported(std::cout, std::cerr,
-                          qsim::runCli(argc, argv.data(), in, std::cout, _isatty(0) != 0));
+    const int status = qsim::runCli(argc, argv.data(), in, std::cout, _isatty(0) != 0);
+    qsim::runOver();
+    return qsim::reported(std::cout, std::cerr, status);
 }

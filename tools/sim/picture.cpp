@@ -44,11 +44,10 @@ bool pngSize(const std::string& png, long long& width, long long& height)
     return true;
 }
 
-// The file's bytes when it can be a background; otherwise what is wrong with it.
-files::FileRead readPng(const std::string& name, std::string& problem)
+// The file's bytes and size when it can be a background; otherwise what is wrong with it.
+files::FileRead readPng(const std::string& name, long long& width, long long& height, std::string& problem)
 {
     files::FileRead read = files::readWholeFile(files::pathFromUtf8(name), backgroundLimit);
-    long long width = 0, height = 0;
     if (read.outcome != files::FileRead::Outcome::Read)
         problem = read.says();
     else if (!pngSize(read.bytes, width, height))
@@ -89,17 +88,19 @@ std::string backgroundProblem(const std::string& name)
     if (!picturesAvailable())
         return noPictures;
     std::string problem;
-    readPng(name, problem);
+    long long width = 0, height = 0;
+    readPng(name, width, height, problem);
     return problem;
 }
 
 Background readBackground(const std::string& name)
 {
     std::string problem;
-    const files::FileRead read = readPng(name, problem);
+    long long width = 0, height = 0;
+    const files::FileRead read = readPng(name, width, height, problem);
     if (!problem.empty())
         return {nullptr, problem};
-    auto image = decodePicture(read.bytes, problem);
+    auto image = decodePicture(read.bytes, static_cast<int>(width), static_cast<int>(height), problem);
     if (!image)
         return {nullptr, "cannot read background picture " + echoed(name) + ": " + problem};
     return {std::move(image), {}};

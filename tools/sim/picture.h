@@ -39,7 +39,8 @@ Background readBackground(const std::string& name);
 std::string renderPicture(std::span<const simhost::CanvasCall> calls, int width, int height,
                           const BackgroundImage* background, std::string& problem);
 
-// Decodes a PNG's bytes (the drawing's part of readBackground).
-std::shared_ptr<const BackgroundImage> decodePicture(const std::string& png, std::string& problem);
+// Decodes a PNG's bytes of the size its header gives (the drawing's part of readBackground).
+std::shared_ptr<const BackgroundImage> decodePicture(const std::string& png, int width, int height,
+                                                     std::string& problem);
 
 } // namespace qsim

@@ -88,13 +88,22 @@ struct BackgroundImage {
     Surface surface;
 };
 
-std::shared_ptr<const BackgroundImage> decodePicture(const std::string& png, std::string& problem)
+// Cairo says "out of memory" for image data that the PNG library cannot decode, too:
+// a picture of that size that can be made tells the two apart.
+std::shared_ptr<const BackgroundImage> decodePicture(const std::string& png, int width, int height,
+                                                     std::string& problem)
 {
     auto image = std::make_shared<BackgroundImage>(BackgroundImage{surfaceOf(png)});
     const cairo_status_t status = cairo_surface_status(image->surface.get());
     if (status == CAIRO_STATUS_SUCCESS)
         return image;
     problem = cairo_status_to_string(status);
+    if (status == CAIRO_STATUS_NO_MEMORY) {
+        const Surface room(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height),
+                           cairo_surface_destroy);
+        if (cairo_surface_status(room.get()) == CAIRO_STATUS_SUCCESS)
+            problem = "its image data is damaged";
+    }
     return nullptr;
 }
 

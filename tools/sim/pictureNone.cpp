@@ -7,7 +7,7 @@ struct BackgroundImage {};
 
 bool picturesAvailable() { return false; }
 
-std::shared_ptr<const BackgroundImage> decodePicture(const std::string&, std::string& problem)
+std::shared_ptr<const BackgroundImage> decodePicture(const std::string&, int, int, std::string& problem)
 {
     problem = noPictures;
     return nullptr;

@@ -2,6 +2,11 @@
 // that end it (Ctrl-C, Ctrl-Break, closing the console).
 #include <windows.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
 #include "dataFolder.h"
 
 namespace qsim {
@@ -28,5 +33,35 @@ void removeFoldersWhenStopped()
         },
         TRUE);
 }
+
+namespace {
+
+std::atomic<bool> over{false};
+
+void say(const char* text) { std::fputs(text, stderr), std::fflush(stderr); }
+
+void onExit()
+{
+    if (over)
+        return;
+    std::cout.flush();
+    say(endedEarly);
+    removeTemporaryFolders();
+    std::_Exit(2);
+}
+
+} // namespace
+
+void failWhenEndedEarly()
+{
+    std::atexit(onExit);
+    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG {
+        say(crashed);
+        removeTemporaryFolders();
+        return EXCEPTION_EXECUTE_HANDLER;
+    });
+}
+
+void runOver() { over = true; }
 
 } // namespace qsim

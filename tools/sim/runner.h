@@ -1,6 +1,7 @@
 // Plays one scenario against the plugin module in the simulated host.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -26,6 +27,10 @@ struct Options {
     bool trace = false;
     bool quiet = false;
     bool interactive = false; // print the effect of every statement
+    // A wait stops by itself once the plugin's timers have run this often in it:
+    // half-second timers over more than a day of game time, which no session
+    // needs, or a timer that keeps setting itself again at the same moment.
+    std::uint64_t timersPerWait = 200000;
 };
 
 class Runner {

@@ -74,8 +74,6 @@ std::optional<std::string> splitWords(std::string_view line, std::vector<std::st
 
 ParsedLine parseLine(std::string_view line, std::uint64_t number)
 {
-    if (line.ends_with('\r'))
-        line.remove_suffix(1); // a CR LF line end
     if (const auto nul = line.find('\0'); nul != std::string_view::npos)
         return {std::nullopt, "a NUL byte at column " + std::to_string(nul + 1) + ": a scenario is text"};
     // Read as a blank, a lone CR could hide the lines after it in a comment.

@@ -56,6 +56,7 @@ struct Statement {
     double rating = 0.0;                                    // rating
     double seconds = 0.0;                                   // wait, pause
     int calls = 0;                                          // expect draws
+    std::vector<double> numbers;                            // expect draw
     simhost::GameFacts facts;                               // match KIND
     std::vector<std::pair<std::string, bool>> factChanges;  // state FACT=0|1...
 };

@@ -49,7 +49,7 @@ const StatementKind statements[] = {
     {"expect nocommand", 1, 1, "expect nocommand TEXT", check, nullptr, nullptr, nullptr,
      &R::expectNoCommand},
     {"expect cvar", 2, 2, "expect cvar NAME TEXT", check, nullptr, nullptr, nullptr, &R::expectCvar},
-    {"expect draw", 1, 64, "expect draw CALL", check, nullptr, &P::lastFrame, nullptr, &R::expectDraw},
+    {"expect draw", 1, 64, "expect draw CALL", check, a::drawCall, &P::lastFrame, nullptr, &R::expectDraw},
     {"expect draws", 1, 1, "expect draws N", check, a::drawCount, &P::lastFrame, nullptr, &R::expectDraws},
 };
 

@@ -39,20 +39,39 @@ std::string joined(const std::vector<std::string>& words)
     return out;
 }
 
+const CallShape* callShapeNamed(std::string_view name)
+{
+    for (const CallShape& shape : callShapes) {
+        if (shape.name == name)
+            return &shape;
+    }
+    return nullptr;
+}
+
+std::string callNames()
+{
+    std::string out;
+    for (const CallShape& shape : callShapes)
+        out.append(out.empty() ? "" : ", ").append(shape.name);
+    return out;
+}
+
 std::string describe(const simhost::CanvasCall& call)
 {
     using Kind = simhost::CanvasCall::Kind;
-    const std::string pair = simhost::shortest(call.x) + " " + simhost::shortest(call.y);
-    switch (call.kind) {
-    case Kind::SetPosition: return "SetPosition " + pair;
-    case Kind::FillBox: return "FillBox " + pair;
-    case Kind::DrawString: return "DrawString " + quoted(call.text) + " " + pair;
-    case Kind::SetColor: break;
+    std::string out;
+    for (const CallShape& shape : callShapes) {
+        if (shape.kind == call.kind)
+            out = shape.name;
     }
-    std::string out = "SetColor";
-    for (std::uint8_t part : call.color)
-        out.append(" ").append(std::to_string(part));
-    return out;
+    if (call.kind == Kind::SetColor) {
+        for (std::uint8_t part : call.color)
+            out.append(" ").append(std::to_string(part));
+        return out;
+    }
+    if (call.kind == Kind::DrawString)
+        out.append(" ").append(quoted(call.text));
+    return out + " " + simhost::shortest(call.x) + " " + simhost::shortest(call.y);
 }
 
 bool* factNamed(simhost::GameFacts& facts, std::string_view name)

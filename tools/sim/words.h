@@ -26,6 +26,23 @@ inline constexpr std::size_t echoLimit = 200;
 std::string echoed(std::string_view word);
 // The words with one blank between each two.
 std::string joined(const std::vector<std::string>& words);
+// The canvas calls as trace lines and `expect draw` write them: the name, how many
+// words follow it, and whether the first of them is a text; the rest are numbers.
+struct CallShape {
+    simhost::CanvasCall::Kind kind;
+    std::string_view name;
+    std::size_t words;
+    bool text;
+};
+inline constexpr CallShape callShapes[] = {
+    {simhost::CanvasCall::Kind::SetPosition, "SetPosition", 2, false},
+    {simhost::CanvasCall::Kind::SetColor, "SetColor", 4, false},
+    {simhost::CanvasCall::Kind::FillBox, "FillBox", 2, false},
+    {simhost::CanvasCall::Kind::DrawString, "DrawString", 3, true},
+};
+// The shape with that name, or null; the names, as a list in a message.
+const CallShape* callShapeNamed(std::string_view name);
+std::string callNames();
 // One canvas call as a trace line: `SetPosition 110 510`, `SetColor 255 255 0 255`,
 // `FillBox 90 125`, `DrawString "Wins : 3" 1 1`; numbers in their shortest exact form.
 std::string describe(const simhost::CanvasCall& call);
