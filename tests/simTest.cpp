@@ -353,8 +353,28 @@ TEST(SimRunner, StatementThatCannotRunStopsTheScenario)
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(has(missing.output, "case.qsim:1: error: cannot open plugin module '/nonexistent/module.so'"))
         << missing.output;
+    // What the system refuses a statement is said in its words.
+    qsim::DataFolder given;
+    {
+        support::Injected refused(support::ownCalls(), support::Fault::RemoveRefused, 0, given.path());
+        const SimRun removal = runFile("load\nnopage\n", {"--data", support::utf8(given.path())});
+        EXPECT_EQ(removal.status, 2);
+        EXPECT_TRUE(
+            has(removal.output, "case.qsim:2: error: cannot remove the settings page: " + refused.says()))
+            << removal.output;
+    }
     if (!qsim::picturesAvailable())
         return;
+    {
+        support::Injected refused(support::ownCalls(), support::Fault::CreateRefused, 0, given.path());
+        const SimRun folder =
+            runFile("load\nframe shots/x.png\n", {"--pictures", support::utf8(given.path())});
+        EXPECT_EQ(folder.status, 2);
+        EXPECT_TRUE(
+            has(folder.output,
+                "case.qsim:2: error: the picture 'shots/x.png': cannot make its folder: " + refused.says()))
+            << folder.output;
+    }
     // A background whose header is whole and whose image data is not is found as it is decoded.
     qsim::DataFolder pictures;
     ASSERT_EQ(runFile("desktop 64 64\nload\nframe shot.png\n", {"--pictures", support::utf8(pictures.path())})
