@@ -1,0 +1,21 @@
+# Builds the example plugin as an author outside this project would, against an SDK
+# folder with find_package alone, and plays its scenario with quillfort-sim.
+# -DSOURCE= -DBUILD= -DSDK= -DSIM= -DSCENARIO= [-DTOOLCHAIN=] [-DRUN=<emulator>]
+set(configure ${CMAKE_COMMAND} -S ${SOURCE} -B ${BUILD} -DCMAKE_PREFIX_PATH=${SDK} -DCMAKE_BUILD_TYPE=Release)
+if(TOOLCHAIN)
+  list(APPEND configure -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+endif()
+foreach(step configure build)
+  if(step STREQUAL "build")
+    set(configure ${CMAKE_COMMAND} --build ${BUILD})
+  endif()
+  execute_process(COMMAND ${configure} RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "the example plugin does not ${step} against ${SDK}")
+  endif()
+endforeach()
+file(GLOB module ${BUILD}/helloPlugin.so ${BUILD}/helloPlugin.dll)
+execute_process(COMMAND ${RUN} ${SIM} --plugin ${module} ${SCENARIO} RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "the example plugin's scenario did not pass")
+endif()
