@@ -19,20 +19,20 @@ bool removeName(const std::filesystem::path& path) { return systemCalls().unlink
 // The end of the names and a failed read both give null; errno tells them apart.
 bool listFolder(const std::filesystem::path& folder, std::vector<std::filesystem::path>& names)
 {
-    SystemCalls& calls = systemCalls();
-    DIR* const listing = calls.opendir(folder.c_str());
+    SystemCalls& system = systemCalls();
+    DIR* const listing = system.opendir(folder.c_str());
     if (listing == nullptr)
         return false;
     for (;;) {
         errno = 0;
-        const dirent* entry = calls.readdir(listing);
+        const dirent* entry = system.readdir(listing);
         if (entry == nullptr)
             break;
         if (const std::string_view name = entry->d_name; name != "." && name != "..")
             names.push_back(folder / entry->d_name);
     }
     const int error = errno;
-    calls.closedir(listing);
+    system.closedir(listing);
     errno = error;
     return error == 0;
 }

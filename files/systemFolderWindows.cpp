@@ -22,17 +22,17 @@ bool removeName(const std::filesystem::path& path) { return systemCalls().Delete
 // with no more files, which is no error.
 bool listFolder(const std::filesystem::path& folder, std::vector<std::filesystem::path>& names)
 {
-    SystemCalls& calls = systemCalls();
+    SystemCalls& system = systemCalls();
     WIN32_FIND_DATAW found{};
-    const HANDLE search = calls.FindFirstFileW((folder / L"*").c_str(), &found);
+    const HANDLE search = system.FindFirstFileW((folder / L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return false;
     do {
         if (const std::wstring_view name = found.cFileName; name != L"." && name != L"..")
             names.push_back(folder / found.cFileName);
-    } while (calls.FindNextFileW(search, &found));
+    } while (system.FindNextFileW(search, &found));
     const DWORD error = GetLastError();
-    calls.FindClose(search);
+    system.FindClose(search);
     SetLastError(error);
     return error == ERROR_NO_MORE_FILES;
 }

@@ -131,13 +131,13 @@ int runScript(const Options& options, const std::string& name, Lines& source, st
     std::uint64_t errorLine = scenario.errorLine();
     std::string error = scenario.error();
     Preflight preflight(options);
-    const auto check = [&](const Statement& statement) {
+    const auto checked = [&](const Statement& statement) {
         error = preflight.check(statement);
         errorLine = statement.line;
         preflight.passed(statement);
         return error.empty();
     };
-    if (error.empty() && !scenario.play(check)) {
+    if (error.empty() && !scenario.play(checked)) {
         errorLine = 0;
         error = scenario.error();
     }
