@@ -733,47 +733,46 @@ TEST(SimPictures, FrameWritesAPngOrSaysPicturesAreMissing)
 // stops the run with exit 2, and no part of a page is left.
 TEST(SimRunner, DataFolderThatCannotBeLaidOutStopsTheRun)
 {
-    const auto shipped = simhost::besideProgram("tarnuplugin.set");
+    // The message, with {page}, {shipped} and {folder} standing for those paths.
     const struct {
-        const char* name;
         std::optional<support::Fault> fault;
-        bool shippedThere;
+        const char* shipped;
         std::string folder;
-        std::string says; // after the page's or the folder's name
-    } rows[] = {
-        {"a full disk", support::Fault::WriteFull, true, "data", ": cannot write: "},
-        {"no new folder allowed", support::Fault::CreateRefused, true, "data", ": "},
-        {"the shipped page gone", std::nullopt, false, "data", ", no such file"},
+        std::string says;
+    } rows[] =
+    { {support::Fault::WriteFull, "tarnuplugin.set", "data", "the settings page '{page}': cannot write: "},
+      {support::Fault::CreateRefused, "tarnuplugin.set", "data",
+       "cannot make the folder of the settings page '{page}': "},
+      {std::nullopt, "gone.set", "data",
+       "the settings page shipped with quillfort-sim, '{shipped}', no such file"},
 #if !defined(_WIN32)
-        {"a folder name that is no UTF-8", std::nullopt, true, "da\xffta",
-         " is not UTF-8 text, which the host hands to the plugin as UTF-16: it would reach it altered"},
+      {std::nullopt, "tarnuplugin.set", "da\xffta",
+       "the data folder '{folder}' is not UTF-8 text, which the host hands to the plugin as UTF-16: it would "
+       "reach it altered"},
 #endif
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.says);
         qsim::DataFolder base;
         qsim::Options options;
         options.plugin = support::pluginPath();
         options.data = base.path() / row.folder;
-        options.pictures = ".";
-        options.shippedPage = row.shippedThere ? shipped : base.path() / "gone.set";
+        options.shippedPage = simhost::besideProgram(row.shipped);
         std::filesystem::create_directories(*options.data);
         const auto page = *options.data / "plugins" / "settings" / "tarnuplugin.set";
+        std::string says = row.says;
+        for (const auto& [name, path] :
+             {std::pair{"{page}", page}, {"{shipped}", options.shippedPage}, {"{folder}", *options.data}}) {
+            if (const auto at = says.find(name); at != std::string::npos)
+                says.replace(at, std::string_view(name).size(), support::utf8(path));
+        }
         std::optional<support::Injected> fault;
         if (row.fault)
             fault.emplace(support::ownCalls(), *row.fault);
         qsim::Lines lines = qsim::Lines::ofText("load\n");
         std::ostringstream out;
         EXPECT_EQ(qsim::runScript(options, "case.qsim", lines, out), 2);
-        const std::string what =
-            row.folder != "data" ? "the data folder '" + support::utf8(*options.data) + "'"
-            : !row.shippedThere
-                ? "the settings page shipped with quillfort-sim, '" + support::utf8(options.shippedPage) + "'"
-            : row.fault == support::Fault::CreateRefused
-                ? "cannot make the folder of the settings page '" + support::utf8(page) + "'"
-                : "the settings page '" + support::utf8(page) + "'";
-        const std::string reason = fault ? fault->says() : "";
-        EXPECT_EQ(out.str(), "case.qsim: error: " + what + row.says + reason + "\n");
+        EXPECT_EQ(out.str(), "case.qsim: error: " + says + (fault ? fault->says() : "") + "\n");
         fault.reset();
         EXPECT_FALSE(std::filesystem::exists(page));
         if (std::filesystem::exists(page.parent_path())) {
@@ -820,20 +819,10 @@ TEST(SimOptions, ArgumentsKeepEveryCharacterOfAPath)
     const auto folder = parent.path() / std::filesystem::path(u8"donn\u00e9es-\u4e2d-\U0001F3C6");
     const auto scenario = folder / "case.qsim";
     support::writeFile(scenario, "load\nconsole add_win\n");
-    std::wstring command = L"\"" + simhost::besideProgram("quillfort-sim.exe").wstring() +
-                           L"\" --quiet --data \"" + (folder / "data").wstring() + L"\" \"" +
-                           scenario.wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process));
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD status = 2;
-    GetExitCodeProcess(process.hProcess, &status);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(status, 0u);
+    qsim::DataFolder temporary;
+    const support::ProgramRun run = support::runProgram(
+        {"--quiet", "--data", support::utf8(folder / "data"), support::utf8(scenario)}, temporary.path());
+    EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(support::readFile(folder / "data" / "WinsLossesStats.txt"),
               support::statsText("0.000000", 0, 1, 0));
 }
