@@ -226,10 +226,12 @@ std::chrono::milliseconds ageOf(const struct stat& status)
 // hands before it is removed.
 Found findLeftover(const fs::path& path)
 {
-    struct stat status {};
-    if (calls.lstat(path.c_str(), &status) != 0)
-        return {errno == ENOENT ? Target::Kind::Missing : Target::Kind::Unknown, {}, noFile};
-    return {kindOf(status), ageOf(status), noFile};
+    const Entry entry = lookAt(path, false);
+    const Target::Kind kind = entry.kind == Entry::Kind::Missing   ? Target::Kind::Missing
+                              : entry.kind == Entry::Kind::Unknown ? Target::Kind::Unknown
+                              : entry.kind == Entry::Kind::File    ? Target::Kind::Regular
+                                                                   : Target::Kind::Other;
+    return {kind, entry.age, noFile};
 }
 
 Entry lookAt(const fs::path& path, bool follow)
