@@ -41,7 +41,7 @@ Target findTarget(const std::filesystem::path& path);
 Native createNew(const std::filesystem::path& path, const Target& like);
 // True when the last createNew of the path failed because something has that name.
 bool nameTaken(const std::filesystem::path& path);
-// A file to write in place, created when missing. Neither open blocks on a pipe.
+// A file to read and write in place, created when missing. Neither open blocks on a pipe.
 Native openInPlace(const std::filesystem::path& path);
 Native openForReading(const std::filesystem::path& path);
 // A file to read front to back: opening a pipe waits for its writer.
@@ -57,6 +57,8 @@ bool writeAll(Native file, std::string_view bytes);
 long long readSome(Native file, char* buffer, std::size_t size);
 // Cuts the file where the last write ended.
 bool cutHere(Native file);
+// The next read or write starts at the file's first byte.
+bool toStart(Native file);
 bool syncToDisk(Native file);
 // False when the system reports an error at closing (a write it still had to do).
 bool close(Native file);
@@ -65,21 +67,24 @@ bool close(Native file);
 // `file` becomes noFile; on Windows it stays open until it is moved or discarded.
 bool endWriting(Native& file);
 
-// True where a move onto a file that another program holds open is refused until
-// it lets go (Windows, whatever that program shares): such a refusal may pass at
-// the next try. Elsewhere a move is refused only for good (a file mounted in its
-// place, a folder that may not change).
-bool heldFilesRefuseMoves();
+// What the last failed open or cut says of another program holding the file
+// (Windows): it has the file open and does not share what was asked, or it has
+// the file mapped into memory, which keeps the file from getting shorter.
+// Elsewhere no program keeps another from opening or cutting a file.
+enum class Holder { None, Open, Mapped };
+Holder holderOfLastError();
 
 enum class Moved {
     Done,
     NotOnDisk, // moved, but the move itself may not have reached the disk
-    Refused,   // nothing moved
+    Held,      // nothing moved: another program has the file open, and may let go (Windows)
+    Refused,   // nothing moved, for good (a file mounted in its place, a folder that may not change)
 };
-// Moves the new file `from` over `to` in one step. `file` is its handle, or noFile
-// once closed: where it is still open (Windows), the move goes through it, so no
-// other program gets hold of the file before, and it is closed at once after; a
-// refusal leaves it open, to discard the file. OnDisk: the move itself reaches the disk.
+// Moves the new file `from` over `to` in one step, with one try. `file` is its
+// handle, or noFile once closed: where it is still open (Windows), the move goes
+// through it, so no other program gets hold of the file before, and it is closed
+// at once after; a refusal leaves it open, to discard the file. OnDisk: the move
+// itself reaches the disk.
 Moved move(Native& file, const std::filesystem::path& from, const std::filesystem::path& to,
            Durability durability);
 // Deletes the new file and closes its handle if still open: through the handle

@@ -109,7 +109,7 @@ bool nameTaken(const fs::path&) { return errno == EEXIST; }
 
 Native openInPlace(const fs::path& path)
 {
-    return calls.open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    return calls.open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
 }
 
 Native openForReading(const fs::path& path)
@@ -160,6 +160,8 @@ bool cutHere(Native file)
     return end >= 0 && calls.ftruncate(descriptor(file), end) == 0;
 }
 
+bool toStart(Native file) { return calls.lseek(descriptor(file), 0, SEEK_SET) == 0; }
+
 bool syncToDisk(Native file) { return calls.fsync(descriptor(file)) == 0; }
 
 bool close(Native file) { return calls.close(descriptor(file)) == 0; }
@@ -167,8 +169,8 @@ bool close(Native file) { return calls.close(descriptor(file)) == 0; }
 // A network file system may report a write it could not do only here.
 bool endWriting(Native& file) { return close(std::exchange(file, noFile)); }
 
-// A rename takes the name in one step, whoever holds the old file open.
-bool heldFilesRefuseMoves() { return false; }
+// Opens, cuts and renames go through whoever holds the file open or mapped.
+Holder holderOfLastError() { return Holder::None; }
 
 Moved move(Native&, const fs::path& from, const fs::path& to, Durability durability)
 {

@@ -35,6 +35,7 @@ SystemCalls calls = {
     ::ReadFile,
     ::WriteFile,
     ::SetEndOfFile,
+    ::SetFilePointerEx,
     ::FlushFileBuffers,
     ::SetFileInformationByHandle,
     ::DeleteFileW,
@@ -141,8 +142,8 @@ bool nameTaken(const fs::path& path)
 
 Native openInPlace(const fs::path& path)
 {
-    return native(calls.CreateFileW(path.c_str(), GENERIC_WRITE, shareAll, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    return native(calls.CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, shareAll, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 Native openForReading(const fs::path& path)
@@ -198,6 +199,11 @@ long long readSome(Native file, char* buffer, std::size_t size)
 
 bool cutHere(Native file) { return calls.SetEndOfFile(handle(file)) != 0; }
 
+bool toStart(Native file)
+{
+    return calls.SetFilePointerEx(handle(file), LARGE_INTEGER{}, nullptr, FILE_BEGIN) != 0;
+}
+
 bool syncToDisk(Native file) { return calls.FlushFileBuffers(handle(file)) != 0; }
 
 bool close(Native file) { return calls.CloseHandle(handle(file)) != 0; }
@@ -206,15 +212,40 @@ bool close(Native file) { return calls.CloseHandle(handle(file)) != 0; }
 // is moved or discarded.
 bool endWriting(Native&) { return true; }
 
-bool heldFilesRefuseMoves() { return true; }
+Holder holderOfLastError()
+{
+    switch (GetLastError()) {
+    case ERROR_SHARING_VIOLATION: return Holder::Open;
+    case ERROR_USER_MAPPED_FILE: return Holder::Mapped;
+    default: return Holder::None;
+    }
+}
 
 namespace {
 
-// A program that polls the file holds it for a moment at a time and refuses the
-// move meanwhile: the move is tried again for this long before it counts as refused.
-constexpr auto heldMoment = std::chrono::milliseconds(2);
-
+// A move onto a file that another program has open is refused, whatever it shares
+// (Wine); it may pass once that program lets go.
 bool refusedByHolder(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
+
+// A reader woken by the move may open the file while the handle that moved it is
+// still open, be turned away (that handle holds the right to delete it), and hear
+// of no later change. So the file's last-write time is set once that handle has
+// closed: a last change they are told of. The handle that sets it takes no part
+// in sharing, so no reader refuses it. Best effort: the figures are in place.
+void announce(const fs::path& file)
+{
+    const HANDLE touched = calls.CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, shareAll, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (touched == INVALID_HANDLE_VALUE)
+        return;
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    FILE_BASIC_INFO times{}; // zeros leave the other times and the attributes as they are
+    times.LastWriteTime.QuadPart =
+        static_cast<LONGLONG>((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+    calls.SetFileInformationByHandle(touched, FileBasicInfo, &times, sizeof times);
+    calls.CloseHandle(touched);
+}
 
 } // namespace
 
@@ -222,6 +253,7 @@ bool refusedByHolder(DWORD error) { return error == ERROR_ACCESS_DENIED || error
 // end, and holds the right to delete the file, which turns away every reader that
 // does not share deletion, so it closes the moment the file has its new name.
 // Flushing that handle after the rename is how the move itself is written through.
+// One try: the game's thread never waits for another program to let go.
 Moved move(Native& file, const fs::path&, const fs::path& to, Durability durability)
 {
     const std::wstring& name = to.native();
@@ -232,16 +264,12 @@ Moved move(Native& file, const fs::path&, const fs::path& to, Durability durabil
     rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
     std::memcpy(reinterpret_cast<char*>(storage.data()) + offsetof(FILE_RENAME_INFO, FileName), name.data(),
                 rename->FileNameLength);
-    const auto until = std::chrono::steady_clock::now() + heldMoment;
-    while (
-        !calls.SetFileInformationByHandle(handle(file), FileRenameInfo, rename, static_cast<DWORD>(size))) {
-        if (!refusedByHolder(GetLastError()) || std::chrono::steady_clock::now() >= until)
-            return Moved::Refused;
-        SwitchToThread();
-    }
+    if (!calls.SetFileInformationByHandle(handle(file), FileRenameInfo, rename, static_cast<DWORD>(size)))
+        return refusedByHolder(GetLastError()) ? Moved::Held : Moved::Refused;
     const bool synced = durability == Durability::Cached || calls.FlushFileBuffers(handle(file));
     const DWORD error = GetLastError();
     close(std::exchange(file, noFile));
+    announce(to);
     SetLastError(error);
     return synced ? Moved::Done : Moved::NotOnDisk;
 }

@@ -112,14 +112,42 @@ Native createScratch(const os::Target& target, fs::path& scratch, std::string& r
     return noFile;
 }
 
-// Writes and syncs; `cut`: ends the file where the bytes end. The system's words for
-// the first failure, or nothing.
-std::string fill(Handle& file, std::string_view bytes, bool cut, Durability durability)
+// Writes and syncs. The system's words for the first failure, or nothing.
+std::string fill(Handle& file, std::string_view bytes, Durability durability)
 {
-    if (!os::writeAll(file.get(), bytes) || (cut && !os::cutHere(file.get())) ||
-        (durability == Durability::OnDisk && !os::syncToDisk(file.get())))
+    if (!os::writeAll(file.get(), bytes) || (durability == Durability::OnDisk && !os::syncToDisk(file.get())))
         return os::lastError();
     return {};
+}
+
+// What holds a file that refused an in-place write, in words; nothing when no program does.
+std::string holderWords(os::Holder holder)
+{
+    switch (holder) {
+    case os::Holder::None: break;
+    case os::Holder::Open: return "another program has the file open and lets no one else write it";
+    case os::Holder::Mapped:
+        return "another program has the file mapped into memory, which keeps it from getting shorter";
+    }
+    return {};
+}
+
+// The first `count` bytes of an open file (fewer if it ends before), read from its
+// start; the next write starts there again.
+bool readFront(Native file, std::uint64_t count, std::string& front)
+{
+    front.assign(static_cast<std::size_t>(count), '\0');
+    std::size_t filled = 0;
+    while (filled < front.size()) {
+        const long long read = os::readSome(file, front.data() + filled, front.size() - filled);
+        if (read < 0)
+            return false;
+        if (read == 0)
+            break;
+        filled += static_cast<std::size_t>(read);
+    }
+    front.resize(filled);
+    return os::toStart(file);
 }
 
 } // namespace
@@ -185,7 +213,7 @@ FileWrite replaceTarget(const os::Target& target, std::string_view bytes, Durabi
     Handle scratch(createScratch(target, scratchPath, reason));
     if (!scratch.isOpen())
         return {FileWrite::Outcome::NoScratch, std::move(reason)};
-    reason = fill(scratch, bytes, false, durability);
+    reason = fill(scratch, bytes, durability);
     if (reason.empty() && !scratch.endWriting())
         reason = os::lastError();
     if (!reason.empty()) {
@@ -195,11 +223,27 @@ FileWrite replaceTarget(const os::Target& target, std::string_view bytes, Durabi
     switch (scratch.moveOver(scratchPath, target.path, durability)) {
     case os::Moved::Done: return {FileWrite::Outcome::Written, {}};
     case os::Moved::NotOnDisk: return {FileWrite::Outcome::NotOnDisk, os::lastError()};
+    case os::Moved::Held:
+        os::discard(scratch.release(), scratchPath);
+        return {FileWrite::Outcome::Held, "another program has the file open"};
     case os::Moved::Refused: break;
     }
     reason = os::lastError();
     os::discard(scratch.release(), scratchPath);
     return {FileWrite::Outcome::NotMoved, std::move(reason)};
+}
+
+// An in-place write that failed after its first byte: what was held or why it
+// failed, once the old bytes are back where they stood.
+FileWrite putBack(Handle& file, std::string_view front, bool grew)
+{
+    const std::string holder = holderWords(os::holderOfLastError());
+    FileWrite failed = holder.empty() ? FileWrite{FileWrite::Outcome::NotWritten, os::lastError()}
+                                      : FileWrite{FileWrite::Outcome::Held, holder};
+    if (!os::toStart(file.get()) || !os::writeAll(file.get(), front) || (grew && !os::cutHere(file.get())))
+        failed = {FileWrite::Outcome::NotWritten,
+                  failed.reason + ", and the old text could not be put back: " + os::lastError()};
+    return failed;
 }
 
 FileWrite overwriteTarget(const os::Target& target, std::string_view bytes)
@@ -208,17 +252,24 @@ FileWrite overwriteTarget(const os::Target& target, std::string_view bytes)
         return {FileWrite::Outcome::NotRegular, {}};
     Handle file(os::openInPlace(target.path));
     std::uint64_t size = 0;
-    if (!file.isOpen())
-        return {FileWrite::Outcome::NotWritten, os::lastError()};
+    if (!file.isOpen()) {
+        const std::string holder = holderWords(os::holderOfLastError());
+        return holder.empty() ? FileWrite{FileWrite::Outcome::NotWritten, os::lastError()}
+                              : FileWrite{FileWrite::Outcome::Held, holder};
+    }
     if (!os::regularSize(file.get(), size))
         return {FileWrite::Outcome::NotRegular, {}}; // something else took its place since
+    // The bytes about to be written over, to put back if the write cannot be completed.
+    std::string front;
+    if (!readFront(file.get(), std::min<std::uint64_t>(size, bytes.size()), front))
+        return {FileWrite::Outcome::NotWritten, os::lastError()};
     // Cut only a file that shrinks: some systems (Wine) show a zero byte at the end
     // while they cut, even to the same length.
-    std::string reason = fill(file, bytes, bytes.size() < size, Durability::Cached);
-    if (!file.close() && reason.empty())
-        reason = os::lastError();
-    if (!reason.empty())
-        return {FileWrite::Outcome::NotWritten, std::move(reason)};
+    if (!os::writeAll(file.get(), bytes) || (bytes.size() < size && !os::cutHere(file.get())))
+        return putBack(file, front, bytes.size() > size);
+    // A failure reported only at closing comes after the new bytes: they stand.
+    if (!file.close())
+        return {FileWrite::Outcome::NotWritten, os::lastError()};
     return {FileWrite::Outcome::Written, {}};
 }
 
@@ -238,12 +289,11 @@ FileWrite updatePolledFile(const fs::path& path, std::string_view bytes, WhenHel
 {
     const os::Target target = os::findTarget(path);
     FileWrite written = replaceTarget(target, bytes, Durability::Cached);
-    const bool cannotReplace =
+    const bool forGood =
         written.outcome == FileWrite::Outcome::NoScratch || written.outcome == FileWrite::Outcome::NotMoved;
-    // A holder that refuses the move may let go by the next try; a refusal for good will not.
-    const bool waitForHolder = written.outcome == FileWrite::Outcome::NotMoved &&
-                               os::heldFilesRefuseMoves() && whenHeld == WhenHeld::Wait;
-    if (cannotReplace && !waitForHolder)
+    // A holder may let go by the next try; one that has held the file this long may not.
+    const bool heldLong = written.outcome == FileWrite::Outcome::Held && whenHeld == WhenHeld::WriteInPlace;
+    if (forGood || heldLong)
         written = overwriteTarget(target, bytes);
     return written;
 }

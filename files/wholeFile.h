@@ -37,8 +37,9 @@ struct FileWrite {
         NotWritten, // the new bytes could not be written whole: the file is untouched
         NotMoved,   // the new bytes were whole but could not replace the file
         NotOnDisk,  // the new bytes replaced the file, but the move may not have reached the disk
+        Held,       // another program holds the file and refuses the change: the file is untouched
     } outcome;
-    std::string reason; // the system's words, when not Written
+    std::string reason; // the system's words, or what holds the file, when not Written
     bool written() const { return outcome == Outcome::Written; }
     // What the console says of a write that did not go through, after the file's name.
     std::string says() const
@@ -62,14 +63,15 @@ FileWrite replaceWholeFile(const std::filesystem::path& path, std::string_view b
 // How an update of a polled file meets a program that holds the file open where
 // that refuses the move (Windows).
 enum class WhenHeld {
-    Wait,         // not written (NotMoved): a program polling the file lets go in a moment
-    WriteInPlace, // written over in place: one that held it this long may never let go
+    Wait,         // not written (Held): a program polling the file lets go in a moment
+    WriteInPlace, // written over in place if the holder lets others write: it may never let go
 };
 
 // For a small file that other programs poll: replaced whole, so that a reader finds
 // the old bytes or the new ones, never a mix. Written in place only where it
 // cannot be replaced for good (a file mounted in its place, a folder that may not
 // change, every scratch name taken), or where a holder refuses the move, as `whenHeld` says.
+// Never waits for another program: a refused move or open costs one try.
 FileWrite updatePolledFile(const std::filesystem::path& path, std::string_view bytes, WhenHeld whenHeld);
 
 // Removes the scratch files that crashes left beside the file: those last written
@@ -78,8 +80,11 @@ FileWrite updatePolledFile(const std::filesystem::path& path, std::string_view b
 void clearLeftovers(const std::filesystem::path& path);
 
 // For a file that cannot be replaced: writes the bytes over it from its start, then
-// cuts it to their length if it was longer. A reader may see the new bytes followed
-// by the stale end of longer old ones, never an empty file. Never blocks on a pipe.
+// cuts it to their length if it was longer. If that fails after the first byte (a
+// program that has the file mapped into memory refuses the cut), the old bytes are
+// written back, so the file keeps its old text. A reader that looks meanwhile may
+// see the new bytes followed by the stale end of longer old ones, never an empty
+// file. Never blocks on a pipe.
 FileWrite overwriteWholeFile(const std::filesystem::path& path, std::string_view bytes);
 
 } // namespace files

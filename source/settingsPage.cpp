@@ -75,6 +75,6 @@ void tarnuPlugin::writeSettingsFile()
         cvarManager->log(name + ": " + written.says());
     // A whole copy, in place or not, asks for a reload; an incomplete one, or none, does not.
     if (written.written() || written.outcome == FileWrite::Outcome::NotMoved ||
-        written.outcome == FileWrite::Outcome::NotOnDisk)
+        written.outcome == FileWrite::Outcome::Held || written.outcome == FileWrite::Outcome::NotOnDisk)
         cvarManager->executeCommand("cl_settings_refreshplugins", true);
 }

@@ -26,14 +26,35 @@ template <class Number> char* putLine(char* out, const char* label, Number value
     return std::copy(end.begin(), end.end(), out);
 }
 
-// A file that could not be written is tried again this often, until it can be.
-constexpr float statsRetryDelay = 0.5f;
+// A file that could not be written is tried again half a second later, then after
+// as long again as it has been behind, up to a few seconds: a program that holds
+// it for long is tried less and less often (0.5, 1, 2, 4, 8, 12 s, ...).
+constexpr float firstRetry = 0.5f;
+constexpr float longestRetry = 4.0f;
 // A program that refuses the file's replacement for this long, holding it open, may
 // hold it for good: the figures are then written over in place, so it sees them too.
 constexpr float heldBeforeInPlace = 2.0f;
 
 // A console line about the file: its name, then what happened.
 std::string aboutStats(const std::string& said) { return std::string(names::statsFile) + ": " + said; }
+
+// Why an update did not land: what holds the file, where another program does.
+std::string why(const FileWrite& written)
+{
+    return written.outcome == FileWrite::Outcome::Held ? written.reason : written.says();
+}
+
+// Why an update did not land, and, where another program holds the file, when
+// the figures follow: this is no failure a player need act on.
+std::string missed(const FileWrite& written, files::WhenHeld whenHeld)
+{
+    if (written.outcome != FileWrite::Outcome::Held)
+        return written.says();
+    if (whenHeld == files::WhenHeld::Wait)
+        return written.reason + "; the figures follow when it lets go, or in place two seconds on if it lets "
+                                "others write";
+    return written.reason + "; the figures follow when it lets go";
+}
 
 } // namespace
 
@@ -49,15 +70,19 @@ std::string_view tarnuPlugin::statsText(char (&text)[statsTextSize]) const
 }
 
 // The figures as they stand, in the file that overlays poll.
-FileWrite tarnuPlugin::putStatsFile()
+FileWrite tarnuPlugin::putStatsFile(files::WhenHeld whenHeld)
 {
     char text[statsTextSize];
-    const auto whenHeld = static_cast<float>(statsRetries) * statsRetryDelay >= heldBeforeInPlace
-                              ? files::WhenHeld::WriteInPlace
-                              : files::WhenHeld::Wait;
     return files::updatePolledFile(files::pathInFolder(dataFolder, names::statsFile), statsText(text),
                                    whenHeld);
 }
+
+files::WhenHeld tarnuPlugin::statsWhenHeld() const
+{
+    return statsBehindFor >= heldBeforeInPlace ? files::WhenHeld::WriteInPlace : files::WhenHeld::Wait;
+}
+
+float tarnuPlugin::statsRetryDelay() const { return std::clamp(statsBehindFor, firstRetry, longestRetry); }
 
 // Scratch copies that a crash left at any name go at load, as the writes clear
 // them only when they find their first name taken.
@@ -69,10 +94,11 @@ void tarnuPlugin::startStatsFile()
 
 void tarnuPlugin::writeStatsFile()
 {
-    const FileWrite written = putStatsFile();
+    const files::WhenHeld whenHeld = statsWhenHeld();
+    const FileWrite written = putStatsFile(whenHeld);
     if (written.written())
         return statsCaughtUp();
-    cvarManager->log(aboutStats(written.says()));
+    cvarManager->log(aboutStats(missed(written, whenHeld)));
     // What stands in the file's place is left alone; anything else may pass.
     if (written.outcome == FileWrite::Outcome::NotRegular)
         return;
@@ -85,12 +111,12 @@ void tarnuPlugin::retryStatsFile()
     statsRetryPending = false;
     if (!statsBehind)
         return;
-    ++statsRetries;
-    const FileWrite written = putStatsFile();
+    statsBehindFor += statsRetryDelay(); // the delay this retry was scheduled with
+    const FileWrite written = putStatsFile(statsWhenHeld());
     if (written.written())
         statsCaughtUp();
     else if (written.outcome == FileWrite::Outcome::NotRegular) {
-        statsRetries = 0;
+        statsBehindFor = 0.0f;
         cvarManager->log(aboutStats(written.says()));
     } else
         scheduleStatsRetry();
@@ -100,7 +126,7 @@ void tarnuPlugin::scheduleStatsRetry()
 {
     if (!statsRetryPending) {
         statsRetryPending = true;
-        after(statsRetryDelay, &tarnuPlugin::retryStatsFile);
+        after(statsRetryDelay(), &tarnuPlugin::retryStatsFile);
     }
 }
 
@@ -109,21 +135,22 @@ void tarnuPlugin::statsCaughtUp()
     if (statsBehind)
         cvarManager->log(aboutStats("up to date again"));
     statsBehind = false;
-    statsRetries = 0;
+    statsBehindFor = 0.0f;
 }
 
-// No retry runs after unload: a file still behind gets one last try, and if that
-// fails, the console keeps what the file would have held.
+// No retry runs after unload: a file still behind gets one last try, in place
+// where a program holding it lets others write, and if that fails, the console
+// keeps what the file would have held.
 void tarnuPlugin::lastStatsWrite()
 {
     if (!statsBehind)
         return;
-    const FileWrite written = putStatsFile();
+    const FileWrite written = putStatsFile(files::WhenHeld::WriteInPlace);
     if (written.written())
         return statsCaughtUp();
     char text[statsTextSize];
     std::string figures(statsText(text));
     for (std::size_t at = figures.find("\r\n"); at != std::string::npos; at = figures.find("\r\n", at))
         figures.replace(at, 2, ", ");
-    cvarManager->log(aboutStats("behind at unload (" + written.says() + "); it would hold " + figures));
+    cvarManager->log(aboutStats("behind at unload (" + why(written) + "); it would hold " + figures));
 }

@@ -78,7 +78,9 @@ private:
     void refreshTimer();
     static constexpr std::size_t statsTextSize = 4 * 64;
     std::string_view statsText(char (&text)[statsTextSize]) const;
-    files::FileWrite putStatsFile();
+    files::FileWrite putStatsFile(files::WhenHeld whenHeld);
+    files::WhenHeld statsWhenHeld() const;
+    float statsRetryDelay() const;
     void startStatsFile();
     void retryStatsFile();
     void lastStatsWrite();
@@ -88,5 +90,5 @@ private:
     FigureLines figureLines;
     bool statsBehind = false;       // the stats file does not show the figures
     bool statsRetryPending = false; // a retry of the stats file is scheduled
-    int statsRetries = 0;           // retries since an update could not be written
+    float statsBehindFor = 0.0f;    // seconds of retries since an update could not be written
 };

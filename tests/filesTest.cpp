@@ -31,6 +31,7 @@ struct Folder {
 // on Windows the new file is closed only once it is in place.
 // Windows looks at a file's kind by its name once before opening it, and again
 // once it is open: a file that turns into another kind in between is still seen.
+// A refused move is taken for a program holding the file where that refuses moves.
 #if defined(_WIN32)
 constexpr Outcome closeOfNewFile = Outcome::Written;
 constexpr int looksBeforeOpening = 1;
@@ -38,6 +39,7 @@ constexpr int looksBeforeOpening = 1;
 constexpr Outcome closeOfNewFile = Outcome::NotWritten;
 constexpr int looksBeforeOpening = 0;
 #endif
+constexpr Outcome movedRefused = support::holdersRefuseMoves ? Outcome::Held : Outcome::NotMoved;
 
 } // namespace
 
@@ -51,7 +53,7 @@ TEST(WholeFile, ReplacementThatFailsKeepsTheFileAndLeavesNoScratch)
     } rows[] = {
         {Fault::CreateRefused, Outcome::NoScratch}, {Fault::WriteFull, Outcome::NotWritten},
         {Fault::SyncFull, Outcome::NotWritten},     {Fault::CloseFails, closeOfNewFile},
-        {Fault::MoveRefused, Outcome::NotMoved},    {Fault::FolderSyncFails, Outcome::NotOnDisk},
+        {Fault::MoveRefused, movedRefused},         {Fault::FolderSyncFails, Outcome::NotOnDisk},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.fault));
@@ -60,28 +62,39 @@ TEST(WholeFile, ReplacementThatFailsKeepsTheFileAndLeavesNoScratch)
         Injected fault(support::ownCalls(), row.fault);
         const FileWrite written = files::replaceWholeFile(folder.file, "new", files::Durability::OnDisk);
         EXPECT_EQ(written.outcome, row.outcome);
-        EXPECT_EQ(written.reason, row.outcome == Outcome::Written ? "" : fault.says());
+        EXPECT_EQ(written.reason, row.outcome == Outcome::Written ? ""
+                                  : row.outcome == Outcome::Held  ? "another program has the file open"
+                                                                  : fault.says());
         const bool replaced = row.outcome == Outcome::Written || row.outcome == Outcome::NotOnDisk;
         EXPECT_EQ(support::readFile(folder.file), replaced ? "new" : "old");
         EXPECT_EQ(support::scratchesIn(folder.data.path()), std::vector<std::string>{});
     }
 }
 
-// Written in place: every failure says why; a handle that is no disk file, also
-// one that was a regular file when it was looked at by name, is never written.
-TEST(WholeFile, InPlaceWriteThatFailsSaysWhy)
+// Written in place: every failure says why, and one after the first byte puts the
+// old bytes back; a handle that is no disk file, also one that was a regular file
+// when it was looked at by name, is never written. Only a shorter text is cut.
+TEST(WholeFile, InPlaceWriteThatFailsSaysWhyAndKeepsTheOldText)
 {
+    const std::string old = "longer old figures";
+    const std::string shorter = "new figures";
+    const std::string sameLength = "same-length figure";
     const struct {
         Fault fault;
         int passFirst;
+        const std::string& bytes;
         Outcome outcome;
+        const std::string& left;
+        bool putBackFails = false; // the fault meets the old bytes' write too
     } rows[] = {
-        {Fault::WriteFull, 0, Outcome::NotWritten},
-        {Fault::CutFull, 0, Outcome::NotWritten},
-        {Fault::CloseFails, 0, Outcome::NotWritten},
-        {Fault::NotADiskFile, 0, Outcome::NotRegular},
-        {Fault::NotADiskFile, looksBeforeOpening, Outcome::NotRegular},
-        {Fault::NoSuchDevice, 0, Outcome::NotRegular},
+        {Fault::ReadFails, 0, shorter, Outcome::NotWritten, old},
+        {Fault::WriteFull, 0, shorter, Outcome::NotWritten, old, true},
+        {Fault::CutFull, 0, shorter, Outcome::NotWritten, old},
+        {Fault::CutFull, 0, sameLength, Outcome::Written, sameLength},
+        {Fault::CloseFails, 0, shorter, Outcome::NotWritten, shorter}, // after the bytes
+        {Fault::NotADiskFile, 0, shorter, Outcome::NotRegular, old},
+        {Fault::NotADiskFile, looksBeforeOpening, shorter, Outcome::NotRegular, old},
+        {Fault::NoSuchDevice, 0, shorter, Outcome::NotRegular, old},
     };
     std::string skipped;
     for (const auto& row : rows) {
@@ -89,16 +102,18 @@ TEST(WholeFile, InPlaceWriteThatFailsSaysWhy)
             skipped += " " + std::to_string(static_cast<int>(row.fault));
             continue;
         }
-        SCOPED_TRACE(std::to_string(static_cast<int>(row.fault)) + " after " + std::to_string(row.passFirst));
+        SCOPED_TRACE(std::to_string(static_cast<int>(row.fault)) + " after " + std::to_string(row.passFirst) +
+                     ", writing '" + row.bytes + "'");
         Folder folder;
-        support::writeFile(folder.file, "longer old figures");
+        support::writeFile(folder.file, old);
         Injected fault(support::ownCalls(), row.fault, row.passFirst);
-        const FileWrite written = files::overwriteWholeFile(folder.file, "new figures");
+        const FileWrite written = files::overwriteWholeFile(folder.file, row.bytes);
         EXPECT_EQ(written.outcome, row.outcome);
-        EXPECT_EQ(written.reason, row.outcome == Outcome::NotRegular ? "" : fault.says());
-        if (row.outcome == Outcome::NotRegular) {
-            EXPECT_EQ(support::readFile(folder.file), "longer old figures");
-        }
+        std::string why = row.outcome == Outcome::NotWritten ? fault.says() : "";
+        if (row.putBackFails)
+            why += ", and the old text could not be put back: " + fault.says();
+        EXPECT_EQ(written.reason, why);
+        EXPECT_EQ(support::readFile(folder.file), row.left);
     }
     if (!skipped.empty())
         GTEST_SKIP() << "the other rows ran; no such failure on this platform for the faults" << skipped;
@@ -170,7 +185,7 @@ TEST(WholeFile, TakenScratchNamesArePassedOverAndARefusalSaysWhy)
 TEST(WholeFile, PolledFileIsReplacedOrWrittenInPlace)
 {
     using files::WhenHeld;
-    const bool holdersRefuse = files::os::heldFilesRefuseMoves();
+    const bool holdersRefuse = support::holdersRefuseMoves;
     const struct {
         const char* name;
         std::optional<Fault> fault;
@@ -206,7 +221,7 @@ TEST(WholeFile, PolledFileIsReplacedOrWrittenInPlace)
             seen = fs::exists(folder.file) ? support::readFile(folder.file) : "no file";
         });
         const FileWrite written = files::updatePolledFile(folder.file, "new figures", row.whenHeld);
-        EXPECT_EQ(written.outcome, row.written ? Outcome::Written : Outcome::NotMoved);
+        EXPECT_EQ(written.outcome, row.written ? Outcome::Written : movedRefused);
         EXPECT_EQ(seen, row.exists ? "longer old figures" : "no file");
         EXPECT_EQ(support::readFile(folder.file), row.written ? "new figures" : "longer old figures");
         if (row.exists) { // a link to the old file shows whether it was written over
@@ -286,8 +301,8 @@ TEST(WholeFile, ReadersPollingAnUpdatedFileFindWholeTexts)
             for (int writes = 1; writes < 400 || !reader.hasRead(before, 400); ++writes) {
                 const FileWrite written = files::updatePolledFile(folder.file, text(writes), whenHeld);
                 if (!written.written()) { // the reader held the file: the next update goes
-                    ASSERT_EQ(written.outcome, Outcome::NotMoved) << written.says();
-                    ASSERT_TRUE(!inPlace && files::os::heldFilesRefuseMoves());
+                    ASSERT_EQ(written.outcome, Outcome::Held) << written.says();
+                    ASSERT_TRUE(!inPlace && support::holdersRefuseMoves);
                 }
             }
             reader.stop();
@@ -295,7 +310,7 @@ TEST(WholeFile, ReadersPollingAnUpdatedFileFindWholeTexts)
             EXPECT_EQ(reader.failed(), 0) << of;
             EXPECT_EQ(reader.torn, 0) << of;
             EXPECT_EQ(reader.empty + (inPlace ? 0 : reader.zeros), 0) << of;
-            if (inPlace || shares == Shares::ReadWriteDelete || !files::os::heldFilesRefuseMoves()) {
+            if (inPlace || shares == Shares::ReadWriteDelete || !support::holdersRefuseMoves) {
                 EXPECT_EQ(reader.refused, 0) << of;
             }
         }

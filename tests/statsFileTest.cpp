@@ -30,14 +30,9 @@ namespace {
 
 // What the console says of an update that a program holding the file kept from
 // being replaced, where that happens.
-std::string heldLine()
-{
-#if defined(_WIN32)
-    return "WinsLossesStats.txt: cannot write: " + std::system_category().message(ERROR_ACCESS_DENIED);
-#else
-    return "";
-#endif
-}
+const std::string heldLine =
+    "WinsLossesStats.txt: another program has the file open; the figures follow when "
+    "it lets go, or in place two seconds on if it lets others write";
 
 } // namespace
 
@@ -88,7 +83,7 @@ TEST(StatsFile, RewriteWithShorterNumbersLeavesNoTrace)
         session.host.advance(2.0);
         EXPECT_EQ(session.stats(), statsText("0.000000", 0, 0, 0));
         EXPECT_EQ(support::readFile(before), moveRefused ? session.stats() : longer);
-        const bool waited = moveRefused && files::os::heldFilesRefuseMoves();
+        const bool waited = moveRefused && support::holdersRefuseMoves;
         EXPECT_EQ(session.host.logLines().size(), waited ? 2u : 0u);
     }
 }
@@ -198,54 +193,217 @@ TEST(StatsFile, UnloadGivesAPendingUpdateOneLastTry)
 
 #if defined(_WIN32)
 
-// Programs that hold the file open, with each way of sharing it, while matches are
-// counted: every update that they keep from being replaced says so. One that lets
-// go in a moment gets the figures at the next retry; one that keeps holding it and
-// lets others write gets them in place once it has held it for two seconds, and
-// one that does not, once it lets go. The console says when the file caught up.
+namespace {
+
+// Programs that hold the file: open, with each way of sharing it, or mapped into
+// memory (its handles closed, the view kept).
+struct Holder {
+    const char* name;
+    DWORD access;
+    DWORD share;
+    bool mapped;
+    // What keeps an in-place write out, as the console says it; empty when none does.
+    const char* refusesInPlace;
+    bool readable() const { return (share & FILE_SHARE_READ) != 0; }
+};
+constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr char notWriting[] = "another program has the file open and lets no one else write it";
+const Holder holders[] = {
+    {"sharing nothing", GENERIC_READ, 0, false, notWriting},
+    {"sharing reading", GENERIC_READ, FILE_SHARE_READ, false, notWriting},
+    {"sharing reading and writing", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, false, ""},
+    {"sharing everything", GENERIC_READ, shareAll, false, ""},
+    {"writing too, sharing everything", GENERIC_READ | GENERIC_WRITE, shareAll, false, ""},
+    {"mapping it into memory", GENERIC_READ, shareAll, true,
+     "another program has the file mapped into memory, which keeps it from getting shorter"},
+};
+
+// Holds the file as the holder does, until it lets go.
+class Holding {
+public:
+    Holding(const std::filesystem::path& file, const Holder& holder)
+        : handle_(CreateFileW(file.c_str(), holder.access, holder.share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+        if (!holder.mapped || handle_ == INVALID_HANDLE_VALUE)
+            return;
+        const HANDLE mapping = CreateFileMappingW(handle_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        view_ = mapping == nullptr ? nullptr : MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+        CloseHandle(mapping);
+        CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+    }
+    ~Holding() { letGo(); }
+    Holding(const Holding&) = delete;
+    Holding& operator=(const Holding&) = delete;
+
+    bool holds() const { return handle_ != INVALID_HANDLE_VALUE || view_ != nullptr; }
+    void letGo()
+    {
+        if (view_ != nullptr)
+            UnmapViewOfFile(std::exchange(view_, nullptr));
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+    }
+
+private:
+    HANDLE handle_;
+    void* view_ = nullptr;
+};
+
+} // namespace
+
+// Programs holding the file while the figures get shorter: each update that they
+// keep from being replaced says so, with one try. One that lets go in a moment gets
+// the figures at the next retry; one that keeps holding the file and lets others
+// write gets them in place once it has held it for two seconds. One that does not,
+// or that has the file mapped into memory (which keeps it from getting shorter),
+// keeps the old figures whole, is tried less and less often (0.5, 1, 2, 4, 8, 12 s,
+// ...), and gets the figures at the first retry after it lets go.
 TEST(StatsFile, ProgramsHoldingTheFileGetTheFiguresOnceTheyLetGoOrInPlace)
 {
-    const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    const struct {
-        const char* name;
-        DWORD access;
-        DWORD share;
-    } holders[] = {
-        {"sharing nothing", GENERIC_READ, 0},
-        {"sharing reading", GENERIC_READ, FILE_SHARE_READ},
-        {"sharing reading and writing", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE},
-        {"sharing everything", GENERIC_READ, shareAll},
-        {"writing too, sharing everything", GENERIC_READ | GENERIC_WRITE, shareAll},
-    };
     for (const auto& holder : holders) {
         for (const bool forGood : {false, true}) {
             SCOPED_TRACE(std::string(holder.name) + (forGood ? ", for good" : ", for a moment"));
             Session session;
             session.load();
-            const HANDLE held = CreateFileW(session.statsPath().c_str(), holder.access, holder.share, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+            for (int i = 0; i < 10; ++i)
+                session.console("add_loss");
+            const std::string before = statsText("0.000000", -10, 0, 10);
+            const std::string figures = statsText("0.000000", 5, 5, 0);
+            const auto readable = [&](const std::string& text) { return holder.readable() ? text : ""; };
+            support::Injected tries(session.fileCalls(), support::Fault::MoveRefused, support::passAll);
+            Holding held(session.statsPath(), holder);
+            ASSERT_TRUE(held.holds());
+            session.console("reset");
             for (int i = 0; i < 5; ++i)
                 session.console("add_win");
-            const std::string before = statsText("0.000000", 0, 0, 0);
-            const std::string figures = statsText("0.000000", 5, 5, 0);
-            // What the test reads while the holder lets it: the file, or nothing.
-            const auto readable = [&](const std::string& text) {
-                return (holder.share & FILE_SHARE_READ) != 0 ? text : "";
-            };
+            EXPECT_EQ(tries.seen(), 6);
             EXPECT_EQ(session.stats(), readable(before));
             session.host.advance(forGood ? 1.5 : 0.0);
             EXPECT_EQ(session.stats(), readable(before)); // a polling reader may let go yet
             session.host.advance(forGood ? 0.5 : 0.0);
-            const bool inPlace = forGood && (holder.share & FILE_SHARE_WRITE) != 0;
+            const bool inPlace = forGood && *holder.refusesInPlace == '\0';
             EXPECT_EQ(session.stats(), readable(inPlace ? figures : before));
-            CloseHandle(held);
-            session.host.advance(0.5);
+            if (forGood) {
+                session.host.advance(58.0);
+                // Retries at 0.5, 1 and 2 s; then, while still behind, every 4 s from 4 to 60.
+                EXPECT_EQ(tries.seen(), 6 + 3 + (inPlace ? 0 : 15));
+            }
+            held.letGo();
+            session.host.advance(forGood ? 4.0 : 0.5);
             EXPECT_EQ(session.stats(), figures);
-            std::deque<std::string> said(5, heldLine());
+            std::deque<std::string> said(6, heldLine);
             said.push_back("WinsLossesStats.txt: up to date again");
             EXPECT_EQ(session.host.logLines(), said);
         }
+    }
+}
+
+// Quitting soon after a result while a program holds the file: the last try at
+// unload writes in place where that program lets others write; otherwise the file
+// keeps the old figures whole, and the console says what holds it and what it
+// would hold.
+TEST(StatsFile, UnloadSoonAfterAResultWritesInPlaceWhereTheHolderLetsOthersWrite)
+{
+    for (const auto& holder : holders) {
+        for (const double after : {0.3, 1.0, 1.9}) {
+            SCOPED_TRACE(std::string(holder.name) + ", " + std::to_string(after) + " s after");
+            Session session;
+            session.load();
+            for (int i = 0; i < 10; ++i)
+                session.console("add_loss");
+            Holding held(session.statsPath(), holder);
+            ASSERT_TRUE(held.holds());
+            session.console("add_win");
+            session.host.advance(after);
+            session.unload();
+            held.letGo();
+            const bool inPlace = *holder.refusesInPlace == '\0';
+            EXPECT_EQ(session.stats(),
+                      inPlace ? statsText("0.000000", 0, 1, 10) : statsText("0.000000", -10, 0, 10));
+            const std::string last =
+                inPlace ? "WinsLossesStats.txt: up to date again"
+                        : "WinsLossesStats.txt: behind at unload (" + std::string(holder.refusesInPlace) +
+                              "); it would hold MMR : 0.000000, Streak : 0, Wins : 1, Losses : 10";
+            EXPECT_EQ(session.host.logLines(), (std::deque<std::string>{heldLine, last}));
+        }
+    }
+}
+
+namespace {
+
+// A reader that waits for changes in the data folder, in one of the two ways a
+// program is told of them, from the moment it is armed.
+class ChangeWatch {
+public:
+    ~ChangeWatch()
+    {
+        if (notification_ != INVALID_HANDLE_VALUE)
+            FindCloseChangeNotification(notification_);
+        if (folder_ != INVALID_HANDLE_VALUE) {
+            CancelIo(folder_);
+            CloseHandle(folder_);
+        }
+        if (overlapped_.hEvent != nullptr)
+            CloseHandle(overlapped_.hEvent);
+    }
+
+    void arm(const std::filesystem::path& folder, bool directoryChanges)
+    {
+        constexpr DWORD changes = FILE_NOTIFY_CHANGE_LAST_WRITE;
+        if (!directoryChanges) {
+            notification_ = FindFirstChangeNotificationW(folder.c_str(), FALSE, changes);
+            return;
+        }
+        folder_ = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, shareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+        overlapped_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ReadDirectoryChangesW(folder_, buffer_, sizeof buffer_, FALSE, changes, nullptr, &overlapped_,
+                              nullptr);
+    }
+    bool told() const
+    {
+        const HANDLE signal = folder_ != INVALID_HANDLE_VALUE ? overlapped_.hEvent : notification_;
+        return signal != INVALID_HANDLE_VALUE && WaitForSingleObject(signal, 2000) == WAIT_OBJECT_0;
+    }
+
+private:
+    HANDLE notification_ = INVALID_HANDLE_VALUE;
+    HANDLE folder_ = INVALID_HANDLE_VALUE;
+    OVERLAPPED overlapped_{};
+    alignas(DWORD) char buffer_[4096];
+};
+
+HANDLE openToRead(const std::filesystem::path& file, DWORD share)
+{
+    return CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+} // namespace
+
+// A reader woken by the move, which opens the file while the plugin's handle (it
+// holds the right to delete the file) is still open and does not share deletion,
+// is turned away; it is told of a later change, once that handle has closed, and
+// then finds the new figures. Both ways of waiting for changes.
+TEST(StatsFile, ReaderTurnedAwayRightAfterTheMoveIsToldOfALaterChange)
+{
+    for (const bool directoryChanges : {false, true}) {
+        SCOPED_TRACE(directoryChanges ? "ReadDirectoryChangesW" : "FindFirstChangeNotificationW");
+        Session session;
+        session.load();
+        ChangeWatch watch;
+        bool turnedAway = false;
+        support::Meanwhile reader(session.fileCalls(), support::Meanwhile::At::Moved, [&] {
+            const HANDLE opened = openToRead(session.statsPath(), FILE_SHARE_READ | FILE_SHARE_WRITE);
+            turnedAway = opened == INVALID_HANDLE_VALUE;
+            CloseHandle(opened);
+            watch.arm(session.data.path(), directoryChanges);
+        });
+        session.console("add_win");
+        EXPECT_TRUE(turnedAway);
+        EXPECT_TRUE(watch.told());
+        EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
     }
 }
 
@@ -258,12 +416,6 @@ std::vector<std::filesystem::path> firstScratches(const Session& session)
     for (const auto& file : {session.statsPath(), session.pagePath()})
         scratches.push_back(file.parent_path() / ("." + support::utf8(file.filename()) + ".0.tmp"));
     return scratches;
-}
-
-HANDLE openToRead(const std::filesystem::path& file, DWORD share)
-{
-    return CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
 }
 
 } // namespace
@@ -374,7 +526,7 @@ TEST(StatsFile, ReadersPollingTheFileOnlyEverFindWholeFigures)
         EXPECT_EQ(reader.failed(), 0) << of;
         EXPECT_EQ(reader.torn, 0) << of;
         EXPECT_EQ(reader.empty + reader.zeros, 0) << of;
-        if (shares == Shares::ReadWriteDelete || !files::os::heldFilesRefuseMoves()) {
+        if (shares == Shares::ReadWriteDelete || !support::holdersRefuseMoves) {
             EXPECT_EQ(reader.refused, 0) << of;
         } else {
             EXPECT_LT(reader.refused, reader.reads()) << "turned away" << of;
@@ -382,8 +534,8 @@ TEST(StatsFile, ReadersPollingTheFileOnlyEverFindWholeFigures)
         session.host.advance(0.5);
         EXPECT_EQ(session.stats(), texts[updates % texts.size()]);
         for (const std::string& line : session.host.logLines()) {
-            EXPECT_TRUE(files::os::heldFilesRefuseMoves() &&
-                        (line == heldLine() || line == "WinsLossesStats.txt: up to date again"))
+            EXPECT_TRUE(support::holdersRefuseMoves &&
+                        (line == heldLine || line == "WinsLossesStats.txt: up to date again"))
                 << line;
         }
     }
@@ -412,13 +564,13 @@ TEST(StatsFile, FailedWritesSayWhyAndLandLater)
             reason = failing.says();
             session.console("add_win");
             session.console("add_loss");
-            session.host.advance(3.0); // retries that fail say nothing
+            session.host.advance(3.0); // retries that fail say nothing: at 0.5, 1 and 2 s
         }
         EXPECT_EQ(session.stats(), statsText("0.000000", 0, 1, 0));
         const std::deque<std::string> said(2, "WinsLossesStats.txt: cannot write: " + reason);
         EXPECT_EQ(session.host.logLines(), said);
         EXPECT_EQ(support::scratchesIn(session.data.path()), std::vector<std::string>{});
-        session.host.advance(0.5);
+        session.host.advance(1.0); // the next retry, at 4 s
         EXPECT_EQ(session.stats(), statsText("0.000000", 0, 2, 1));
         EXPECT_EQ(session.host.logLines().size(), 3u);
         EXPECT_EQ(session.host.logLines().back(), "WinsLossesStats.txt: up to date again");

@@ -63,6 +63,7 @@ public:
         Write,   // a file is written
         Removal, // a file is removed: when leftovers are cleared, after one was judged old
         Close,   // right after a file is closed
+        Moved,   // right after a file is moved over another
     };
     Meanwhile(files::os::SystemCalls& calls, At at, std::function<void()> meanwhile);
     ~Meanwhile();

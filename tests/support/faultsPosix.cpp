@@ -256,6 +256,14 @@ Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile)
             return closed;
         };
         break;
+    case At::Moved:
+        calls.rename = [](const char* from, const char* to) {
+            const int moved = meanwhileReal.rename(from, to);
+            if (moved == 0)
+                runMeanwhile();
+            return moved;
+        };
+        break;
     }
 }
 

@@ -303,6 +303,15 @@ Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile)
             return closed;
         };
         break;
+    case At::Moved:
+        calls.SetFileInformationByHandle = [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
+                                              DWORD size) {
+            const BOOL done = meanwhileReal.SetFileInformationByHandle(file, kind, information, size);
+            if (done && kind == FileRenameInfo)
+                runMeanwhile();
+            return done;
+        };
+        break;
     }
 }
 

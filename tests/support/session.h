@@ -30,6 +30,13 @@ inline bool has(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
 }
+// Where a program holding a file open keeps it from being replaced until it lets go.
+#if defined(_WIN32)
+inline constexpr bool holdersRefuseMoves = true;
+#else
+inline constexpr bool holdersRefuseMoves = false;
+#endif
+
 // The desktop the plugin measures at load: on Windows the real one, elsewhere
 // the stand-in's (1920 x 1080 unless a session asked for another).
 RECT measuredDesktop();
