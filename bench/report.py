@@ -19,6 +19,12 @@ def medians(binary, repetitions, min_time):
     return runs
 
 
+def windows_medians(runner, program, repetitions):
+    """The medians the Windows timing program prints, in the same form, run under Wine."""
+    out = subprocess.run([runner, program, str(repetitions)], check=True, capture_output=True, text=True).stdout
+    return {run["run_name"]: run for run in json.loads(out)["benchmarks"]}
+
+
 def nanoseconds(run):
     scale = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}[run["time_unit"]]
     return run["real_time"] * scale
@@ -29,6 +35,8 @@ def main():
     parser.add_argument("binary")
     parser.add_argument("--repetitions", type=int, default=10)
     parser.add_argument("--min-time", default="0.3")
+    parser.add_argument("--windows", metavar="PROGRAM", help="the Windows build's held-file timing program")
+    parser.add_argument("--runner", metavar="WINE_RUN", help="what runs the Windows program (its build's wine-run)")
     args = parser.parse_args()
     runs = medians(args.binary, args.repetitions, args.min_time)
     t = {name: nanoseconds(run) for name, run in runs.items()}
@@ -60,6 +68,19 @@ def main():
     # larger one also leaves the caches), one that looks at every timer forty times as much.
     ratio("simulated timer among 40 000 / among 1 000 pending",
           t["BM_SimHost_TimerAmongPending/40000"] / t["BM_SimHost_TimerAmongPending/1000"], 3)
+
+    if args.windows:
+        # A program holding the stats file, each way: what a counted match end and a
+        # retry then cost the game's thread, against the same with the file free.
+        w = {name: nanoseconds(run) for name, run in windows_medians(args.runner, args.windows,
+                                                                      args.repetitions).items()}
+        for measure, label in (("BM_HeldFile_CountedMatchEnd", "counted match end"), ("BM_HeldFile_Retry", "retry")):
+            free = w[f"{measure}/free"]
+            rows.append((f"Windows (Wine): {label}, file free", f"{free / 1000:.3g} us", "", ""))
+            for name, value in w.items():
+                holder = name.split("/", 1)[1]
+                if name.startswith(measure + "/") and holder != "free":
+                    ratio(f"Windows (Wine): {label}, held ({holder}) / free", value / free, 1.5)
 
     width = max(len(row[0]) for row in rows)
     print(f"{'figure':<{width}}  {'measured':>10}  {'target':>8}")

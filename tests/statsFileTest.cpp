@@ -6,7 +6,6 @@
 #include <optional>
 #include <set>
 #include <string_view>
-#include <system_error>
 
 #include "support/pollingReader.h"
 #include "support/session.h"
@@ -14,6 +13,8 @@
 
 #if defined(_WIN32)
 #  include <windows.h>
+
+#  include "heldFile.h"
 
 #else
 #  include <sys/socket.h>
@@ -195,60 +196,17 @@ TEST(StatsFile, UnloadGivesAPendingUpdateOneLastTry)
 
 namespace {
 
-// Programs that hold the file: open, with each way of sharing it, or mapped into
-// memory (its handles closed, the view kept).
-struct Holder {
-    const char* name;
-    DWORD access;
-    DWORD share;
-    bool mapped;
-    // What keeps an in-place write out, as the console says it; empty when none does.
-    const char* refusesInPlace;
-    bool readable() const { return (share & FILE_SHARE_READ) != 0; }
-};
-constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-constexpr char notWriting[] = "another program has the file open and lets no one else write it";
-const Holder holders[] = {
-    {"sharing nothing", GENERIC_READ, 0, false, notWriting},
-    {"sharing reading", GENERIC_READ, FILE_SHARE_READ, false, notWriting},
-    {"sharing reading and writing", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, false, ""},
-    {"sharing everything", GENERIC_READ, shareAll, false, ""},
-    {"writing too, sharing everything", GENERIC_READ | GENERIC_WRITE, shareAll, false, ""},
-    {"mapping it into memory", GENERIC_READ, shareAll, true,
-     "another program has the file mapped into memory, which keeps it from getting shorter"},
-};
+using measure::holders;
+using measure::shareAll;
 
-// Holds the file as the holder does, until it lets go.
-class Holding {
-public:
-    Holding(const std::filesystem::path& file, const Holder& holder)
-        : handle_(CreateFileW(file.c_str(), holder.access, holder.share, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr))
-    {
-        if (!holder.mapped || handle_ == INVALID_HANDLE_VALUE)
-            return;
-        const HANDLE mapping = CreateFileMappingW(handle_, nullptr, PAGE_READONLY, 0, 0, nullptr);
-        view_ = mapping == nullptr ? nullptr : MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-        CloseHandle(mapping);
-        CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
-    }
-    ~Holding() { letGo(); }
-    Holding(const Holding&) = delete;
-    Holding& operator=(const Holding&) = delete;
-
-    bool holds() const { return handle_ != INVALID_HANDLE_VALUE || view_ != nullptr; }
-    void letGo()
-    {
-        if (view_ != nullptr)
-            UnmapViewOfFile(std::exchange(view_, nullptr));
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
-    }
-
-private:
-    HANDLE handle_;
-    void* view_ = nullptr;
-};
+// What keeps the holder's file from being written in place, as the console says it.
+std::string refusesInPlace(const measure::Holder& holder)
+{
+    if (holder.mapped)
+        return "another program has the file mapped into memory, which keeps it from getting shorter";
+    return holder.takesInPlaceWrites() ? ""
+                                       : "another program has the file open and lets no one else write it";
+}
 
 } // namespace
 
@@ -272,7 +230,7 @@ TEST(StatsFile, ProgramsHoldingTheFileGetTheFiguresOnceTheyLetGoOrInPlace)
             const std::string figures = statsText("0.000000", 5, 5, 0);
             const auto readable = [&](const std::string& text) { return holder.readable() ? text : ""; };
             support::Injected tries(session.fileCalls(), support::Fault::MoveRefused, support::passAll);
-            Holding held(session.statsPath(), holder);
+            measure::HeldFile held(session.statsPath(), holder);
             ASSERT_TRUE(held.holds());
             session.console("reset");
             for (int i = 0; i < 5; ++i)
@@ -282,7 +240,7 @@ TEST(StatsFile, ProgramsHoldingTheFileGetTheFiguresOnceTheyLetGoOrInPlace)
             session.host.advance(forGood ? 1.5 : 0.0);
             EXPECT_EQ(session.stats(), readable(before)); // a polling reader may let go yet
             session.host.advance(forGood ? 0.5 : 0.0);
-            const bool inPlace = forGood && *holder.refusesInPlace == '\0';
+            const bool inPlace = forGood && holder.takesInPlaceWrites();
             EXPECT_EQ(session.stats(), readable(inPlace ? figures : before));
             if (forGood) {
                 session.host.advance(58.0);
@@ -312,18 +270,18 @@ TEST(StatsFile, UnloadSoonAfterAResultWritesInPlaceWhereTheHolderLetsOthersWrite
             session.load();
             for (int i = 0; i < 10; ++i)
                 session.console("add_loss");
-            Holding held(session.statsPath(), holder);
+            measure::HeldFile held(session.statsPath(), holder);
             ASSERT_TRUE(held.holds());
             session.console("add_win");
             session.host.advance(after);
             session.unload();
             held.letGo();
-            const bool inPlace = *holder.refusesInPlace == '\0';
+            const bool inPlace = holder.takesInPlaceWrites();
             EXPECT_EQ(session.stats(),
                       inPlace ? statsText("0.000000", 0, 1, 10) : statsText("0.000000", -10, 0, 10));
             const std::string last =
                 inPlace ? "WinsLossesStats.txt: up to date again"
-                        : "WinsLossesStats.txt: behind at unload (" + std::string(holder.refusesInPlace) +
+                        : "WinsLossesStats.txt: behind at unload (" + refusesInPlace(holder) +
                               "); it would hold MMR : 0.000000, Streak : 0, Wins : 1, Losses : 10";
             EXPECT_EQ(session.host.logLines(), (std::deque<std::string>{heldLine, last}));
         }

@@ -33,10 +33,10 @@ Slot slots[faultCount];
 Slot& slot(Fault fault) { return slots[static_cast<int>(fault)]; }
 SystemCalls& real(Fault fault) { return slot(fault).real; }
 
-bool identify(const SystemCalls& calls, HANDLE file, DWORD& volume, ULONGLONG& index)
+bool identify(HANDLE file, DWORD& volume, ULONGLONG& index)
 {
     BY_HANDLE_FILE_INFORMATION information{};
-    if (!calls.GetFileInformationByHandle(file, &information))
+    if (!GetFileInformationByHandle(file, &information))
         return false;
     volume = information.dwVolumeSerialNumber;
     index = (ULONGLONG{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
@@ -68,7 +68,7 @@ bool within(const Slot& at, HANDLE file)
         return inFolder(finalName(at.real, file), at.onlyFinal);
     DWORD volume = 0;
     ULONGLONG index = 0;
-    return identify(at.real, file, volume, index) && volume == at.volume && index == at.index;
+    return identify(file, volume, index) && volume == at.volume && index == at.index;
 }
 bool within(const Slot& at, LPCWSTR path) { return at.only.empty() || inFolder(path, at.only); }
 
@@ -255,7 +255,7 @@ Injected::Injected(SystemCalls& calls, Fault fault, int passFirst, const std::fi
         const HANDLE file =
             CreateFileW(only.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        identify(calls, file, at.volume, at.index);
+        identify(file, at.volume, at.index);
         at.onlyFinal = finalName(calls, file);
         at.onlyFolder = std::filesystem::is_directory(only);
         CloseHandle(file);
