@@ -76,7 +76,7 @@ def main():
                                                                       args.repetitions).items()}
         for measure, label in (("BM_HeldFile_CountedMatchEnd", "counted match end"), ("BM_HeldFile_Retry", "retry")):
             free = w[f"{measure}/free"]
-            rows.append((f"Windows (Wine): {label}, file free", f"{free / 1000:.3g} us", "", ""))
+            rows.append((f"Windows (Wine): {label}, file free", f"{free / 1000:.0f} us", "", ""))
             for name, value in w.items():
                 holder = name.split("/", 1)[1]
                 if name.startswith(measure + "/") and holder != "free":
