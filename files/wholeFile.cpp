@@ -120,16 +120,19 @@ std::string fill(Handle& file, std::string_view bytes, Durability durability)
     return {};
 }
 
-// What holds a file that refused an in-place write, in words; nothing when no program does.
-std::string holderWords(os::Holder holder)
+// How the last call of an in-place write failed: what holds the file, where
+// another program does, or the system's words.
+FileWrite failedInPlace()
 {
-    switch (holder) {
+    switch (os::holderOfLastError()) {
     case os::Holder::None: break;
-    case os::Holder::Open: return "another program has the file open and lets no one else write it";
+    case os::Holder::Open:
+        return {FileWrite::Outcome::Held, "another program has the file open and lets no one else write it"};
     case os::Holder::Mapped:
-        return "another program has the file mapped into memory, which keeps it from getting shorter";
+        return {FileWrite::Outcome::Held,
+                "another program has the file mapped into memory, which keeps it from getting shorter"};
     }
-    return {};
+    return {FileWrite::Outcome::NotWritten, os::lastError()};
 }
 
 // The first `count` bytes of an open file (fewer if it ends before), read from its
@@ -237,9 +240,7 @@ FileWrite replaceTarget(const os::Target& target, std::string_view bytes, Durabi
 // failed, once the old bytes are back where they stood.
 FileWrite putBack(Handle& file, std::string_view front, bool grew)
 {
-    const std::string holder = holderWords(os::holderOfLastError());
-    FileWrite failed = holder.empty() ? FileWrite{FileWrite::Outcome::NotWritten, os::lastError()}
-                                      : FileWrite{FileWrite::Outcome::Held, holder};
+    FileWrite failed = failedInPlace();
     if (!os::toStart(file.get()) || !os::writeAll(file.get(), front) || (grew && !os::cutHere(file.get())))
         failed = {FileWrite::Outcome::NotWritten,
                   failed.reason + ", and the old text could not be put back: " + os::lastError()};
@@ -252,11 +253,8 @@ FileWrite overwriteTarget(const os::Target& target, std::string_view bytes)
         return {FileWrite::Outcome::NotRegular, {}};
     Handle file(os::openInPlace(target.path));
     std::uint64_t size = 0;
-    if (!file.isOpen()) {
-        const std::string holder = holderWords(os::holderOfLastError());
-        return holder.empty() ? FileWrite{FileWrite::Outcome::NotWritten, os::lastError()}
-                              : FileWrite{FileWrite::Outcome::Held, holder};
-    }
+    if (!file.isOpen())
+        return failedInPlace();
     if (!os::regularSize(file.get(), size))
         return {FileWrite::Outcome::NotRegular, {}}; // something else took its place since
     // The bytes about to be written over, to put back if the write cannot be completed.
