@@ -347,6 +347,53 @@ TEST(SimRunner, BadScenarioGivesExitTwoAndRunsNothing)
     }
 }
 
+// One verdict on every platform: a path that is no portable name is refused before
+// the run, on every platform, and a name spelled otherwise is no file, also where
+// the system ignores case.
+TEST(SimRunner, PathsGiveOneVerdictOnEveryPlatform)
+{
+    const auto refused = [](const std::string& path, const std::string& why) {
+        return "case.qsim:2: error: the path '" + path + "' is no portable name: " + why + "\n";
+    };
+    const struct {
+        std::string check;
+        int status;
+        std::string says; // the whole output for a refusal; a line of it otherwise
+    } rows[] = {
+        {"expect nofile winslossesstats.txt", 0, "case.qsim: 2 statements, 1 expectations, 0 failed"},
+        {"expect nofile PLUGINS/settings", 0, "case.qsim: 2 statements, 1 expectations, 0 failed"},
+        {"expect file winslossesstats.txt x", 1,
+         "case.qsim:2: expected file winslossesstats.txt to hold \"x\", got no such file (there is "
+         "'WinsLossesStats.txt')\n"},
+        {"expect file plugins/Settings/tarnuplugin.set x", 1, "got no such file (there is 'settings')\n"},
+        {"expect nofile WinsLossesStats.txt.", 2,
+         refused("WinsLossesStats.txt.", "Windows drops the dot at the end of 'WinsLossesStats.txt.'")},
+        {"expect nofile \"WinsLossesStats.txt \"", 2,
+         refused("WinsLossesStats.txt ", "Windows drops the space at the end of 'WinsLossesStats.txt '")},
+        {"expect nofile \"plugins\\\\settings\"", 2,
+         refused("plugins\\settings", "'\\' is a separator on Windows: write '/' between parts")},
+        {"expect nofile NUL", 2, refused("NUL", "'NUL' names a device on Windows")},
+        {"expect file con x", 2, refused("con", "'con' names a device on Windows")},
+        {"expect nofile plugins/AUX.txt", 2,
+         refused("plugins/AUX.txt", "'AUX.txt' names a device on Windows")},
+        {"expect nofile C:/x", 2, refused("C:/x", "':' names a drive or a stream on Windows")},
+        {"expect nofile a:b", 2, refused("a:b", "':' names a drive or a stream on Windows")},
+        {"expect nofile Wins*", 2, refused("Wins*", "Windows allows no '*' in a name")},
+        {"expect nofile a<b", 2, refused("a<b", "Windows allows no '<' in a name")},
+        {"expect nofile \"a\tb\"", 2, refused("a\tb", "it holds a control character")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.check);
+        const SimRun run = runFile("load\n" + row.check + "\n");
+        EXPECT_EQ(run.status, row.status) << run.output;
+        if (row.status == 2) {
+            EXPECT_EQ(run.output, row.says);
+        } else {
+            EXPECT_TRUE(has(run.output, row.says)) << run.output;
+        }
+    }
+}
+
 TEST(SimRunner, StatementThatCannotRunStopsTheScenario)
 {
     const SimRun missing = runFile("load\n", {"--plugin", "/nonexistent/module.so"});

@@ -1,11 +1,14 @@
 #include "arguments.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <map>
+#include <string_view>
 
 #include "conversions.h"
 #include "preflight.h"
@@ -198,11 +201,58 @@ std::string pause(Statement& s)
     return "";
 }
 
-// A checked path names a file under the data folder, and names it one way only:
-// relative, through no "..", and not ending in a separator.
+namespace {
+
+// Names that Windows takes for a device, whatever follows a dot after them.
+constexpr std::string_view devices[] = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
+                                        "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
+                                        "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+
+bool isDevice(std::string_view part)
+{
+    std::string base(part.substr(0, part.find('.')));
+    for (char& c : base)
+        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    return std::find(std::begin(devices), std::end(devices), base) != std::end(devices);
+}
+
+// Why the path names a file differently, or not at all, on one platform than on
+// another; "" for a name every platform takes as it is.
+std::string unportable(const std::string& path)
+{
+    for (const char c : path) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return "it holds a control character";
+        if (c == ':')
+            return "':' names a drive or a stream on Windows";
+        if (c == '\\')
+            return "'\\' is a separator on Windows: write '/' between parts";
+        if (std::string_view("*?<>|\"").find(c) != std::string_view::npos)
+            return std::string("Windows allows no '") + c + "' in a name";
+    }
+    for (std::size_t at = 0; at <= path.size();) {
+        const std::size_t end = std::min(path.find('/', at), path.size());
+        const std::string_view part = std::string_view(path).substr(at, end - at);
+        if (part != "." && part != ".." && (part.ends_with('.') || part.ends_with(' ')))
+            return "Windows drops the " + std::string(part.ends_with('.') ? "dot" : "space") +
+                   " at the end of " + echoed(part);
+        if (isDevice(part))
+            return echoed(part) + " names a device on Windows";
+        at = end + 1;
+    }
+    return "";
+}
+
+} // namespace
+
+// A checked path names a file under the data folder, and names it one way only,
+// the same on every platform: a portable name, relative, through no "..", and not
+// ending in a separator.
 std::string dataPath(Statement& s)
 {
     const std::string& path = s.words[0];
+    if (const std::string problem = unportable(path); !problem.empty())
+        return "the path " + echoed(path) + " is no portable name: " + problem;
     const auto given = files::pathFromUtf8(path);
     if (given.has_root_name() || given.has_root_directory())
         return "the path " + echoed(path) + " is not relative to the data folder";

@@ -1,5 +1,10 @@
 #include "checkedFiles.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "conversions.h"
 #include "folders.h"
 #include "wholeFile.h"
 
@@ -24,6 +29,44 @@ CheckedFile readChecked(const std::filesystem::path& path)
     case files::FileRead::Outcome::Failed: break;
     }
     return {std::nullopt, "a file that cannot be read: " + read.says()};
+}
+
+namespace {
+
+bool sameButCase(std::string_view a, std::string_view b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+} // namespace
+
+bool spelledAsGiven(const std::filesystem::path& folder, const std::string& relative, std::string& other)
+{
+    std::filesystem::path at = folder;
+    for (std::size_t start = 0; start <= relative.size();) {
+        const std::size_t end = std::min(relative.find('/', start), relative.size());
+        const std::string part = relative.substr(start, end - start);
+        std::vector<std::filesystem::path> names;
+        if (!files::listFolder(at, names).empty())
+            return true;
+        bool found = false;
+        std::string differing;
+        for (const auto& name : names) {
+            const std::string spelled = files::utf8FromPath(name.filename());
+            found = found || spelled == part;
+            if (spelled != part && sameButCase(spelled, part))
+                differing = spelled;
+        }
+        if (!found) {
+            other = differing;
+            return differing.empty();
+        }
+        at /= files::pathFromUtf8(part);
+        start = end + 1;
+    }
+    return true;
 }
 
 std::string entryAt(const std::filesystem::path& path)

@@ -53,14 +53,20 @@ std::string callText(std::vector<std::string> words)
 
 Outcome Runner::expectFile(const Statement& s)
 {
-    const CheckedFile file = readChecked(dataPath(s.words[0]));
+    std::string other;
+    const CheckedFile file = spelledAsGiven(data_->path(), s.words[0], other)
+                                 ? readChecked(dataPath(s.words[0]))
+                                 : CheckedFile{std::nullopt, "no such file (there is " + echoed(other) + ")"};
     return expect(s, file.bytes == s.words[1], "file " + s.words[0] + " to hold " + qsim::quoted(s.words[1]),
                   file.bytes ? qsim::quoted(*file.bytes) : file.otherwise);
 }
 
+// A name spelled otherwise is no file of this name, whatever the system ignores.
 Outcome Runner::expectNoFile(const Statement& s)
 {
-    const std::string entry = entryAt(dataPath(s.words[0]));
+    std::string other;
+    const std::string entry =
+        spelledAsGiven(data_->path(), s.words[0], other) ? entryAt(dataPath(s.words[0])) : "";
     return expect(s, entry.empty(), "no file " + s.words[0], entry);
 }
 
