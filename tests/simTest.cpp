@@ -58,12 +58,14 @@ SimRun runFile(const std::string& scenario, std::vector<std::string> options = {
     return runPath(file, std::move(options));
 }
 
-SimRun runInput(const std::string& input, bool terminal)
+SimRun runInput(const std::string& input, bool terminal, std::vector<std::string> options = {})
 {
-    const char* argv[] = {"quillfort-sim"};
+    std::vector<const char*> argv = {"quillfort-sim"};
+    for (const std::string& option : options)
+        argv.push_back(option.c_str());
     qsim::Lines in = qsim::Lines::ofText(input);
     std::ostringstream out;
-    const int status = qsim::runCli(1, argv, in, out, terminal);
+    const int status = qsim::runCli(int(argv.size()), argv.data(), in, out, terminal);
     return {status, out.str()};
 }
 
@@ -725,18 +727,51 @@ TEST(SimInput, PipedInputRunsAsAScenario)
     EXPECT_FALSE(has(run.output, "qsim> "));
 }
 
+// A terminal session prompts and prints each statement's effect (not with --quiet);
+// an error does not end it, the summary counts it, and the status is 2. A session
+// with no statement is an error, as a scenario with none is.
 TEST(SimInput, TerminalSessionPromptsPrintsEffectsAndSurvivesMistakes)
 {
-    const SimRun run =
-        runInput("load\nconsole posx 50\nfly\nconsole add_win\nframe\nexpect draws 23\n", true);
+    const std::string session = "load\nconsole posx 50\nfly\nconsole add_win\nframe\nexpect draws 23\n";
+    const std::string effects[] = {
+        "console: posx = 50\n",
+        "WinsLossesStats.txt: \"MMR : 0.000000\\r\\nStreak : 0\\r\\nWins : 1\\r\\nLosses : 0\"",
+        "frame: 23 canvas calls\n", "ok\n"};
+    const struct {
+        std::string input;
+        bool quiet;
+        std::string says;
+    } rows[] = {
+        {session, false, "<stdin>:3: error: unknown statement 'fly'\n"},
+        {session, true, "<stdin>:3: error: unknown statement 'fly'\n"},
+        {"", false, "<stdin>: error: the session has no statement\n"},
+        {"# a note, and nothing more\n\n", false, "<stdin>: error: the session has no statement\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.input + (row.quiet ? " --quiet" : ""));
+        const SimRun run = runInput(
+            row.input, true, row.quiet ? std::vector<std::string>{"--quiet"} : std::vector<std::string>{});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(has(run.output, "qsim> ")) << run.output;
+        EXPECT_TRUE(has(run.output, row.says)) << run.output;
+        if (row.input != session)
+            continue;
+        EXPECT_TRUE(has(run.output, "<stdin>: 5 statements, 1 expectations, 0 failed, 1 error\n"))
+            << run.output;
+        for (const std::string& effect : effects)
+            EXPECT_EQ(has(run.output, effect), !row.quiet) << effect;
+    }
+}
+
+// With no scenario and standard input that is no terminal (the null device, which
+// some systems report as a character device), the input is the scenario: none is
+// an error, never a pass.
+TEST(SimInput, NoScenarioAndNothingToReadIsAnError)
+{
+    qsim::DataFolder temporary;
+    const support::ProgramRun run = support::runProgram({}, temporary.path());
     EXPECT_EQ(run.status, 2);
-    EXPECT_TRUE(has(run.output, "qsim> ")) << run.output;
-    EXPECT_TRUE(has(run.output, "console: posx = 50\n"));
-    EXPECT_TRUE(has(run.output, "<stdin>:3: error: unknown statement 'fly'\n"));
-    EXPECT_TRUE(has(run.output,
-                    "WinsLossesStats.txt: \"MMR : 0.000000\\r\\nStreak : 0\\r\\nWins : 1\\r\\nLosses : 0\""));
-    EXPECT_TRUE(has(run.output, "frame: 23 canvas calls\n"));
-    EXPECT_TRUE(has(run.output, "ok\n"));
+    EXPECT_TRUE(has(run.output, "<stdin>: error: the scenario has no statement")) << run.output;
 }
 
 TEST(SimOptions, VersionAndBadOptions)

@@ -25,7 +25,8 @@ std::wstring quotedArgument(const std::string& argument)
 
 } // namespace
 
-// Temporary folders go where TMP says; output into a file the program inherits.
+// Temporary folders go where TMP says; standard input is the NUL device, output
+// goes into a file the program inherits.
 ProgramRun runProgram(const std::vector<std::string>& arguments, const std::filesystem::path& temporary)
 {
     qsim::DataFolder folder;
@@ -36,10 +37,12 @@ ProgramRun runProgram(const std::vector<std::string>& arguments, const std::file
     std::wstring command = L"\"" + simhost::besideProgram("quillfort-sim.exe").wstring() + L"\"";
     for (const std::string& argument : arguments)
         command += L" " + quotedArgument(argument);
+    const HANDLE nothing = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                                       OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdInput = nothing;
     startup.hStdOutput = startup.hStdError = output;
     wchar_t before[MAX_PATH + 1] = {};
     const DWORD had = GetEnvironmentVariableW(L"TMP", before, MAX_PATH + 1);
@@ -49,6 +52,7 @@ ProgramRun runProgram(const std::vector<std::string>& arguments, const std::file
                                         &startup, &process);
     SetEnvironmentVariableW(L"TMP", had > 0 ? before : nullptr);
     CloseHandle(output);
+    CloseHandle(nothing);
     if (!started)
         return {-1, "cannot start quillfort-sim.exe"};
     WaitForSingleObject(process.hProcess, INFINITE);

@@ -14,7 +14,8 @@ struct ProgramRun {
 };
 
 // Runs the quillfort-sim beside the test program with the arguments, its temporary
-// folders made under `temporary`, and waits for it to end.
+// folders made under `temporary` and its standard input the null device, and waits
+// for it to end.
 ProgramRun runProgram(const std::vector<std::string>& arguments, const std::filesystem::path& temporary);
 
 } // namespace support

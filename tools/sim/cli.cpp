@@ -17,7 +17,8 @@
 namespace qsim {
 namespace {
 
-// A terminal session: a prompt, every statement's effect, and an error does not end it.
+// A terminal session: a prompt, every statement's effect (but with --quiet), and
+// an error does not end it: the summary counts the errors, and any makes the status 2.
 int interactive(const Options& options, Lines& in, std::ostream& out)
 {
     Runner runner(options, "<stdin>", out);
@@ -26,19 +27,18 @@ int interactive(const Options& options, Lines& in, std::ostream& out)
         return 2;
     }
     Preflight preflight(options);
-    bool failedToRun = false;
+    bool anyStatement = false;
     std::string line;
     std::uint64_t number = 1;
     for (; out << "qsim> " << std::flush, in.next(line); ++number) {
         ParsedLine parsed = parseLine(line, number);
+        anyStatement = anyStatement || parsed.statement || !parsed.error.empty();
         if (parsed.error.empty() && parsed.statement)
             parsed.error = preflight.check(*parsed.statement);
         if (!parsed.error.empty()) {
             out << "<stdin>:" << number << ": error: " << parsed.error << "\n";
-            failedToRun = true;
-        } else if (parsed.statement && runner.run(*parsed.statement) == Outcome::Error) {
-            failedToRun = true;
-        } else if (parsed.statement) {
+            runner.countError();
+        } else if (parsed.statement && runner.run(*parsed.statement) != Outcome::Error) {
             preflight.passed(*parsed.statement);
         }
     }
@@ -51,8 +51,12 @@ int interactive(const Options& options, Lines& in, std::ostream& out)
         out << "<stdin>: error: cannot read: " << in.error() << "\n";
         return 2;
     }
+    if (!anyStatement) {
+        out << "<stdin>: error: the session has no statement\n";
+        return 2;
+    }
     runner.printSummary();
-    return failedToRun ? 2 : runner.failures() == 0 ? 0 : 1;
+    return runner.errors() > 0 ? 2 : runner.failures() == 0 ? 0 : 1;
 }
 
 int runScenarios(Options& options, const std::vector<std::string>& scenarios, Lines& in, std::ostream& out,
@@ -60,7 +64,7 @@ int runScenarios(Options& options, const std::vector<std::string>& scenarios, Li
 {
     if (scenarios.empty()) {
         if (terminal) {
-            options.interactive = true;
+            options.interactive = !options.quiet;
             return interactive(options, in, out);
         }
         return runScript(options, "<stdin>", in, out);
@@ -115,7 +119,8 @@ int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool
     app.add_option("--pictures", pictures, "The folder for pictures given with relative paths")
         ->capture_default_str();
     app.add_flag("--trace", options.trace, "Print every canvas call of every frame");
-    app.add_flag("--quiet", options.quiet, "Print only failed expectations and errors");
+    app.add_flag("--quiet", options.quiet,
+                 "Print only failed expectations, errors, and the summary of a scenario that failed");
     app.set_version_flag("--version", std::string("quillfort-sim ") + QSIM_VERSION);
     app.add_option("SCENARIO", scenarios, "Scenario files, run in order (default: standard input)");
     try {

@@ -32,8 +32,10 @@ void removeTemporaryFolders();
 long processId();
 bool processAlive(long id);
 // From now on, a signal (or a console event) that ends the process removes its
-// temporary folders first.
+// temporary folders first. The status is then the signal's (128 + its number in a
+// shell), or on Windows stoppedStatus.
 void removeFoldersWhenStopped();
+inline constexpr unsigned long stoppedStatus = 0xC000013A; // STATUS_CONTROL_C_EXIT
 // From now on, until runOver(), the process ending otherwise than by a stop (a
 // module that calls exit, or crashes) is no verdict: its temporary folders go,
 // standard error says so, and the status is 2 (or the crash's own).

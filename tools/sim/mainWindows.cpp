@@ -1,6 +1,6 @@
 // quillfort-sim on Windows: the same program, with wide arguments, which keep every
 // character of a path where the narrow ones keep only the code page's.
-#include <io.h>
+#include <windows.h>
 
 #include <iostream>
 #include <string>
@@ -21,7 +21,10 @@ int wmain(int argc, wchar_t** wide)
     qsim::removeFoldersWhenStopped();
     qsim::failWhenEndedEarly();
     qsim::Lines in(files::Stream::standardInput());
-    const int status = qsim::runCli(argc, argv.data(), in, std::cout, _isatty(0) != 0);
+    // A person types only at a console; _isatty takes the NUL device for one too.
+    DWORD mode = 0;
+    const bool terminal = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+    const int status = qsim::runCli(argc, argv.data(), in, std::cout, terminal);
     qsim::runOver();
     return qsim::reported(std::cout, std::cerr, status);
 }

@@ -23,13 +23,27 @@ bool processAlive(long id)
     return running;
 }
 
-// The handler runs on a thread of its own; the process then ends as it would have.
+namespace {
+
+HANDLE mainThread = nullptr;
+
+} // namespace
+
+// The handler runs on a thread of its own. The main thread holds still first, so
+// that nothing it writes refills a folder as it goes; then the process ends with
+// the status Windows gives a console program stopped so, which it leaves to the
+// system otherwise: Wine gives 0 then, which reads as a pass.
 void removeFoldersWhenStopped()
 {
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
     SetConsoleCtrlHandler(
         [](DWORD) -> BOOL {
+            if (mainThread != nullptr)
+                SuspendThread(mainThread);
             removeTemporaryFolders();
-            return FALSE;
+            TerminateProcess(GetCurrentProcess(), static_cast<UINT>(stoppedStatus));
+            return TRUE;
         },
         TRUE);
 }

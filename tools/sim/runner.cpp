@@ -64,6 +64,7 @@ std::filesystem::path Runner::pagePath() const { return dataPath(settingsPagePat
 
 Outcome Runner::error(const Statement& s, const std::string& message)
 {
+    ++errors_;
     out_ << name_ << ":" << s.line << ": error: " << message << "\n";
     return Outcome::Error;
 }
@@ -119,10 +120,13 @@ void Runner::finish()
 
 void Runner::printSummary()
 {
-    if (options_.quiet && failures_ == 0)
+    if (options_.quiet && failures_ == 0 && errors_ == 0)
         return;
     out_ << name_ << ": " << statements_ << " statements, " << expectations_ << " expectations, " << failures_
-         << " failed\n";
+         << " failed";
+    if (errors_ > 0)
+        out_ << ", " << errors_ << (errors_ == 1 ? " error" : " errors");
+    out_ << "\n";
 }
 
 int runScript(const Options& options, const std::string& name, Lines& source, std::ostream& out)

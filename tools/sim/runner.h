@@ -49,6 +49,9 @@ public:
     void finish();
     void printSummary();
     int failures() const { return failures_; }
+    // Errors: a terminal session goes on after them, and counts them.
+    void countError() { ++errors_; }
+    int errors() const { return errors_; }
 
     // One per statement, in the order of the statement table (actions.cpp, checks.cpp).
     Outcome desktop(const Statement& s);
@@ -98,7 +101,7 @@ private:
     std::set<std::string> commandsSent_;   // every command the plugin ever sent
     std::vector<std::string> commandNews_; // those sent since the last statement
     std::string statsShown_;
-    int statements_ = 0, expectations_ = 0, failures_ = 0;
+    int statements_ = 0, expectations_ = 0, failures_ = 0, errors_ = 0;
 };
 
 // Checks the whole scenario, then plays it; a fresh data folder for it unless the
