@@ -79,4 +79,52 @@ std::string listFolder(const fs::path& folder, std::vector<fs::path>& entries)
     return os::listFolder(folder, entries) ? "" : os::lastError();
 }
 
+namespace {
+
+// A note is a line or two: more is not read.
+constexpr std::size_t noteLimit = 4096;
+
+std::string noteIn(const fs::path& path)
+{
+    const os::Native file = os::openForReading(path);
+    if (file == os::noFile)
+        return "";
+    std::string note(noteLimit, '\0');
+    const long long read = os::readSome(file, note.data(), note.size());
+    os::close(file);
+    note.resize(static_cast<std::size_t>(read > 0 ? read : 0));
+    return note;
+}
+
+} // namespace
+
+FolderClaim::FolderClaim(const fs::path& folder, const fs::path& claims, const std::string& prefix,
+                         const std::string& note)
+{
+    std::string id;
+    if (!os::identity(folder, id)) {
+        problem_ = os::lastError();
+        return;
+    }
+    path_ = claims / (prefix + id + ".claim");
+    const os::Native file = os::claim(path_, byOther_);
+    if (file == os::noFile) {
+        if (byOther_)
+            otherNote_ = noteIn(path_);
+        else
+            problem_ = os::lastError();
+        return;
+    }
+    file_ = file;
+    // The note only names the holder to another: a claim without one holds all the same.
+    if (os::writeAll(file, note))
+        os::cutHere(file);
+}
+
+FolderClaim::~FolderClaim()
+{
+    if (held())
+        os::unclaim(file_, path_);
+}
+
 } // namespace files

@@ -117,6 +117,15 @@ bool removeFolder(const std::filesystem::path& path);
 bool removeName(const std::filesystem::path& path);
 bool listFolder(const std::filesystem::path& folder, std::vector<std::filesystem::path>& names);
 
+// Claims (systemFolderPosix.cpp, systemFolderWindows.cpp): a file that one process
+// at a time holds, made at `path` when missing. noFile when it cannot be held;
+// `byOther` then says whether another process holds it (else lastError says why).
+Native claim(const std::filesystem::path& path, bool& byOther);
+// Lets the claim go, and its file with it.
+void unclaim(Native file, const std::filesystem::path& path);
+// What names the folder whatever name it is reached by (its device and number).
+bool identity(const std::filesystem::path& folder, std::string& id);
+
 std::string lastError();
 
 } // namespace files::os

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 
+#include "folders.h"
 #include "support/pollingReader.h"
 #include "support/session.h"
 #include "systemFile.h"
@@ -413,6 +414,40 @@ TEST(WholeFile, ClearingNeverRemovesAScratchMadeAfterItLooked)
     ASSERT_EQ(meanwhile.ran(), 1);
     EXPECT_FALSE(made) << "the other writer made a scratch at the judged name";
     EXPECT_FALSE(fs::exists(name));
+}
+
+// A folder is claimed by one process at a time, whatever name it is reached by;
+// another claim reads the holder's note. The claim's file goes with the claim.
+TEST(FolderClaim, OneHolderAtATimeByAnyName)
+{
+    Folder folder;
+    const fs::path claims = folder.data.path() / "claims";
+    fs::create_directory(claims);
+    const fs::path other = folder.data.path() / "other";
+#if defined(_WIN32)
+    const fs::path sameFolder = folder.data.path() / "CLAIMS"; // another spelling
+    const std::size_t entries = 3;                             // the two folders and the claim
+#else
+    fs::create_directory_symlink(claims, folder.data.path() / "link");
+    const fs::path sameFolder = folder.data.path() / "link";
+    const std::size_t entries = 4; // the two folders, the link and the claim
+#endif
+    fs::create_directory(other);
+    {
+        const files::FolderClaim first(claims, folder.data.path(), "test-", "the first");
+        ASSERT_TRUE(first.held()) << first.problem();
+        const files::FolderClaim second(sameFolder, folder.data.path(), "test-", "the second");
+        EXPECT_FALSE(second.held());
+        EXPECT_TRUE(second.byOther());
+        EXPECT_EQ(second.otherNote(), "the first");
+        const files::FolderClaim elsewhere(other, folder.data.path(), "test-", "another folder's");
+        EXPECT_TRUE(elsewhere.held());
+    }
+    const files::FolderClaim again(sameFolder, folder.data.path(), "test-", "again");
+    EXPECT_TRUE(again.held());
+    std::vector<fs::path> names;
+    files::listFolder(folder.data.path(), names);
+    EXPECT_EQ(names.size(), entries);
 }
 
 #if !defined(_WIN32)

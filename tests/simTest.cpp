@@ -812,8 +812,8 @@ TEST(SimPictures, FrameWritesAPngOrSaysPicturesAreMissing)
 }
 
 // A data folder is readied before the first statement: a settings page that cannot
-// be copied into it whole, or a folder the host would hand the plugin altered,
-// stops the run with exit 2, and no part of a page is left.
+// be copied into it whole, a folder the host would hand the plugin altered, or one
+// another run holds, stops the run with exit 2, and no part of a page is left.
 TEST(SimRunner, DataFolderThatCannotBeLaidOutStopsTheRun)
 {
     // The message, with {page}, {shipped} and {folder} standing for those paths.
@@ -822,8 +822,14 @@ TEST(SimRunner, DataFolderThatCannotBeLaidOutStopsTheRun)
         const char* shipped;
         std::string folder;
         std::string says;
+        const char* claimedBy = nullptr; // another run that holds the folder
     } rows[] =
     { {support::Fault::WriteFull, "tarnuplugin.set", "data", "the settings page '{page}': cannot write: "},
+      {std::nullopt, "tarnuplugin.set", "data",
+       "the data folder '{folder}' is in use by another run of quillfort-sim (process 1, playing "
+       "other.qsim): a "
+       "data folder belongs to one run at a time",
+       "process 1, playing other.qsim"},
       {support::Fault::CreateRefused, "tarnuplugin.set", "data",
        "cannot make the folder of the settings page '{page}': "},
       {std::nullopt, "gone.set", "data",
@@ -852,6 +858,10 @@ TEST(SimRunner, DataFolderThatCannotBeLaidOutStopsTheRun)
         std::optional<support::Injected> fault;
         if (row.fault)
             fault.emplace(support::ownCalls(), *row.fault);
+        std::optional<files::FolderClaim> other;
+        if (row.claimedBy)
+            other.emplace(*options.data, std::filesystem::temp_directory_path(), "quillfort-sim-data-",
+                          row.claimedBy);
         qsim::Lines lines = qsim::Lines::ofText("load\n");
         std::ostringstream out;
         EXPECT_EQ(qsim::runScript(options, "case.qsim", lines, out), 2);

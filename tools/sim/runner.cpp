@@ -27,14 +27,26 @@ Runner::Runner(const Options& options, std::string name, std::ostream& out)
     });
 }
 
-// A data folder without a settings page gets the one shipped beside the program,
-// whole: a page that cannot be copied ends the run before it starts.
+// A given data folder belongs to one run at a time, or one run's checks would see
+// another's files. A data folder without a settings page gets the one shipped
+// beside the program, whole: a page that cannot be copied ends the run before it starts.
 std::string Runner::layOut()
 {
     const std::string folder = files::utf8FromPath(data_->path());
     if (!files::isUtf8(folder))
         return "the data folder " + echoed(folder) +
                " is not UTF-8 text, which the host hands to the plugin as UTF-16: it would reach it altered";
+    if (options_.data) {
+        claim_ = std::make_unique<files::FolderClaim>(
+            data_->path(), std::filesystem::temp_directory_path(), "quillfort-sim-data-",
+            "process " + std::to_string(processId()) + ", playing " + name_);
+        if (claim_->byOther())
+            return "the data folder " + echoed(folder) + " is in use by another run of quillfort-sim (" +
+                   (claim_->otherNote().empty() ? "starting" : claim_->otherNote()) +
+                   "): a data folder belongs to one run at a time";
+        if (!claim_->held())
+            return "cannot claim the data folder " + echoed(folder) + " for this run: " + claim_->problem();
+    }
     if (files::entryAt(pagePath(), files::Links::AsTheyAre).kind != files::Entry::Kind::Missing)
         return "";
     const std::string shipped = files::utf8FromPath(options_.shippedPage);

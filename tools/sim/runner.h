@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dataFolder.h"
+#include "folders.h"
 #include "host.h"
 #include "loader.h"
 #include "logRecord.h"
@@ -94,6 +95,7 @@ private:
     std::ostream& out_;
     std::unique_ptr<simhost::Host> host_;
     std::unique_ptr<DataFolder> data_;
+    std::unique_ptr<files::FolderClaim> claim_; // a given data folder's
     std::unique_ptr<simhost::PluginModule> module_;
     std::shared_ptr<const BackgroundImage> background_;
     simhost::DesktopSize desktop_ = simhost::defaultDesktop;
