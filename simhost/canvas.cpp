@@ -20,10 +20,8 @@ void Host::addDrawable(std::function<void(CanvasWrapper)> callback)
 void Host::drawFrame()
 {
     frameCalls_ = 0;
-    for (Drawable& drawable : drawables_) {
-        OwnerScope scope(*this, drawable.owner);
-        drawable.callback(CanvasWrapper(this));
-    }
+    for (Drawable& drawable : drawables_)
+        callPlugin(drawable.owner, {"drawable"}, [&] { drawable.callback(CanvasWrapper(this)); });
 }
 
 // Records are reused from frame to frame, so a steady frame allocates nothing here.

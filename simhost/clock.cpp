@@ -58,8 +58,7 @@ bool Host::advance(double seconds, std::uint64_t timerRuns, bool& timersStopped)
         auto timer = timers_.extract(timers_.begin());
         now_ = std::max(now_, timer.key().first);
         GameWrapper game(this);
-        OwnerScope scope(*this, timer.mapped().owner);
-        timer.mapped().callback(&game);
+        callPlugin(timer.mapped().owner, {"timer"}, [&] { timer.mapped().callback(&game); });
     }
     now_ = target;
     return true;

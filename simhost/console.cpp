@@ -54,8 +54,8 @@ void Host::setVariable(ConsoleVariable& variable, const std::string& text)
     std::string old = std::exchange(variable.value, std::move(next));
     for (std::size_t i = 0; i < variable.listeners.size(); ++i) {
         auto listener = variable.listeners[i];
-        OwnerScope scope(*this, listener.owner);
-        listener.callback(old, CVarWrapper(this, &variable));
+        callPlugin(listener.owner, {"value-changed callback of", &variable.name},
+                   [&] { listener.callback(old, CVarWrapper(this, &variable)); });
     }
 }
 
@@ -105,8 +105,7 @@ ConsoleResult Host::console(const std::vector<std::string>& words)
     for (Notifier& notifier : notifiers_) {
         if (notifier.name == name) {
             auto callback = notifier.callback;
-            OwnerScope scope(*this, notifier.owner);
-            callback(words);
+            callPlugin(notifier.owner, {"command", &notifier.name}, [&] { callback(words); });
             return {true, ""};
         }
     }

@@ -112,8 +112,7 @@ void Host::fireEvent(std::string_view name)
         Hook& hook = hooks_[i];
         if (hook.name != name)
             continue;
-        OwnerScope scope(*this, hook.owner);
-        hook.callback(hook.name);
+        callPlugin(hook.owner, {"hook", &hook.name}, [&] { hook.callback(hook.name); });
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "quillfort/plugin.h"
@@ -33,6 +35,26 @@ inline constexpr std::int64_t clockLimit = std::int64_t{1} << 53;
 // The microseconds of a time given in seconds, or nothing when it is not a finite
 // number from 0 to the clock's limit in whole microseconds.
 PLUGINSDK_API std::optional<std::int64_t> gameTime(double seconds);
+
+// A call into a plugin: what it is ("hook", "command", "timer", ...) and, where
+// it has one, its name.
+struct PluginCall {
+    const char* kind = nullptr;
+    const std::string* name = nullptr;
+};
+// How a message names the call: "hook 'Function ...'", "timer".
+PLUGINSDK_API std::string describe(const PluginCall& call);
+// The call into a plugin under way in this process, for a crash report: readable
+// from a signal handler; no kind when none is.
+PLUGINSDK_API PluginCall pluginCallUnderWay();
+// Makes `call` the one under way, and gives back the one it replaces.
+PLUGINSDK_API PluginCall exchangeCallUnderWay(const PluginCall& call);
+
+// An exception that escaped a plugin's call, which the host caught.
+struct PluginThrew {
+    std::string call; // as describe() names it
+    std::string what;
+};
 
 class PLUGINSDK_API Host {
 public:
@@ -126,6 +148,33 @@ public:
         int saved_;
     };
 
+    // Runs a call into a plugin as its owner, named as the call under way. An
+    // exception it throws is kept (the first, until taken), never passed on: false
+    // then, and no plugin is called again, but to unload it, until whoever drives
+    // the host has taken it (takeThrown). What the real host does with an exception
+    // is not known.
+    // `always`: also after an exception, as an unload is.
+    template <class Run> bool callPlugin(int owner, const PluginCall& call, Run&& run, bool always = false)
+    {
+        if (thrown_ && !always)
+            return false;
+        OwnerScope scope(*this, owner);
+        const PluginCall outer = exchangeCallUnderWay(call);
+        bool returned = false;
+        try {
+            run();
+            returned = true;
+        } catch (const std::exception& failure) {
+            keepThrown(call, failure.what());
+        } catch (...) {
+            keepThrown(call, "an exception that is no std::exception");
+        }
+        exchangeCallUnderWay(outer);
+        return returned;
+    }
+    // The exception a plugin threw, once; nothing when none did since the last take.
+    std::optional<PluginThrew> takeThrown() { return std::exchange(thrown_, std::nullopt); }
+
     // Wrapper side: what the host wrappers call.
     struct Game {
         GameFacts facts;
@@ -153,6 +202,7 @@ public:
 
 private:
     static std::int64_t ticksFrom(double seconds);
+    void keepThrown(const PluginCall& call, const char* what);
 
     struct Hook {
         std::string name;
@@ -200,6 +250,7 @@ private:
     std::function<void(const ExecutedCommand&)> commandListener_;
     std::vector<CanvasCall> frame_;
     std::size_t frameCalls_ = 0;
+    std::optional<PluginThrew> thrown_;
 };
 
 } // namespace simhost

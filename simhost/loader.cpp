@@ -25,14 +25,18 @@ std::unique_ptr<PluginModule> PluginModule::load(Host& host, const std::filesyst
     }
     if (record.createFunction == nullptr || record.releaseFunction == nullptr)
         throw LoadError(where + " has no create or release function in its 'exports' record");
-    module->moduleHandle_ = reinterpret_cast<Quillfort::PluginHandle*>(record.createFunction());
+    // One that threw is not loaded: what it threw is the host's to take, as any call's.
+    if (!host.callPlugin(module->owner_, {"create function"}, [&] {
+            module->moduleHandle_ = reinterpret_cast<Quillfort::PluginHandle*>(record.createFunction());
+        }))
+        return nullptr;
     module->plugin_ = *module->moduleHandle_;
     if (!module->plugin_)
         throw LoadError(where + " created no plugin object");
     Host::OwnerScope scope(host, module->owner_);
     module->plugin_->cvarManager = host.cvarManager();
     module->plugin_->gameWrapper = host.gameWrapper();
-    module->plugin_->onLoad();
+    host.callPlugin(module->owner_, {"onLoad"}, [&] { module->plugin_->onLoad(); });
     return module;
 }
 
@@ -41,11 +45,12 @@ void PluginModule::release()
     if (released_ || record_ == nullptr || moduleHandle_ == nullptr)
         return;
     released_ = true;
-    Host::OwnerScope scope(host_, owner_);
     if (plugin_)
-        plugin_->onUnload();
+        host_.callPlugin(
+            owner_, {"onUnload"}, [&] { plugin_->onUnload(); }, true);
     plugin_.reset();
-    record_->releaseFunction();
+    host_.callPlugin(
+        owner_, {"release function"}, [&] { record_->releaseFunction(); }, true);
 }
 
 void PluginModule::unload()

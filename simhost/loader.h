@@ -33,7 +33,8 @@ private:
 class PLUGINSDK_API PluginModule {
 public:
     // Opens the module, checks its `exports` record, creates the plugin, hands it
-    // the host's handles and runs its onLoad. Throws LoadError saying what is wrong.
+    // the host's handles and runs its onLoad. Throws LoadError saying what is wrong;
+    // null when its create function threw (the host keeps what, see takeThrown).
     static std::unique_ptr<PluginModule> load(Host& host, const std::filesystem::path& path);
     ~PluginModule();
     PluginModule(const PluginModule&) = delete;

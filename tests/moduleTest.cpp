@@ -152,22 +152,30 @@ TEST(ModuleBoundary, CallbacksAfterTheObjectIsGoneDoNothing)
     EXPECT_TRUE(session.host.logLines().empty());
 }
 
-TEST(Loader, RefusesAModuleBuiltForAnotherInterfaceVersion)
+// A module the host cannot take is refused, saying why: built for an older or a
+// newer interface, with no record, missing, or no module at all (in the system's words).
+TEST(Loader, RefusesWhatItCannotLoadAndSaysWhy)
 {
-    const std::string said = refusal(besideTests("wrongVersionPlugin"));
-    EXPECT_TRUE(has(said, "built for host interface 94, this host has 95")) << said;
-}
-
-TEST(Loader, RefusesAModuleWithoutExportsRecord)
-{
-    const std::string said = refusal(besideTests("noRecordPlugin"));
-    EXPECT_TRUE(has(said, "has no 'exports' record")) << said;
-}
-
-TEST(Loader, SaysWhichFileItCannotOpen)
-{
-    const std::string said = refusal("/nonexistent/tarnuPlugin.so");
-    EXPECT_TRUE(has(said, "cannot open plugin module '/nonexistent/tarnuPlugin.so'")) << said;
+    qsim::DataFolder folder;
+    const auto text = folder.path() / ("notAModule" + support::pluginPath().extension().string());
+    support::writeFile(text, "plain text, no module " + std::string(200, '.'));
+#if defined(_WIN32)
+    const std::string notAModule = "the module"; // the system's words, with the name's place filled
+#else
+    const std::string notAModule = "invalid ELF header";
+#endif
+    const std::pair<std::filesystem::path, std::string> rows[] = {
+        {besideTests("wrongVersionPlugin"), "built for host interface 94, this host has 95"},
+        {besideTests("newerVersionPlugin"), "built for host interface 96, this host has 95"},
+        {besideTests("noRecordPlugin"), "has no 'exports' record"},
+        {"/nonexistent/tarnuPlugin.so", "cannot open plugin module '/nonexistent/tarnuPlugin.so'"},
+        {text, notAModule},
+    };
+    for (const auto& [module, says] : rows) {
+        const std::string said = refusal(module);
+        EXPECT_TRUE(has(said, says)) << said << "\nnot: " << says;
+        EXPECT_FALSE(has(said, "error 1") || has(said, "Unknown error")) << said; // words, never a number
+    }
 }
 
 TEST(Loader, UnloadDropsEveryCallbackAndTimerOfTheModule)

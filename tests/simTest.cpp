@@ -515,9 +515,20 @@ TEST(SimRunner, PluginLeftLoadedIsUnloadedAndHeard)
         << out.str();
 }
 
-// A module that ends the process as it loads, by exit(0) or by a crash, is no
-// verdict: standard error says so, the status is not 0, and the temporary data
-// folder goes.
+namespace {
+
+std::string faultyModule(const char* name)
+{
+    auto path = support::pluginPath();
+    return support::utf8(path.replace_filename(name).replace_extension(support::pluginPath().extension()));
+}
+
+} // namespace
+
+// A module that ends the process, by exit(0) or by a crash, as it loads or in a
+// hook, is no verdict: standard error says so, with what of the plugin ran and at
+// which line; the status is not 0, every line the plugin logged before is out,
+// and the temporary data folder goes.
 TEST(SimRunner, ModuleThatEndsTheProcessIsNoVerdictAndLeavesNoFolder)
 {
 #if defined(_WIN32)
@@ -525,30 +536,79 @@ TEST(SimRunner, ModuleThatEndsTheProcessIsNoVerdictAndLeavesNoFolder)
 #else
     const int crash = 128 + SIGSEGV;
 #endif
+    const std::string ended = "quillfort-sim: error: the program was ended by exit before the run was over";
+    const std::string crashed = "quillfort-sim: error: the program crashed";
     const struct {
         const char* module;
+        const char* scenario;
         int status;
-        const char* says;
-    } modules[] = {{"exitingPlugin", 2, qsim::endedEarly}, {"crashingPlugin", crash, qsim::crashed}};
+        std::string says;
+    } rows[] = {
+        {"exitingPlugin", "load\nconsole add_win\n", 2,
+         ended + " in the plugin's create function, at case.qsim:1: no verdict"},
+        {"crashingPlugin", "load\nconsole add_win\n", crash,
+         crashed + " in the plugin's create function, at case.qsim:1: no verdict"},
+        {"faultyPlugin", "load\nmatch public\nconsole fault hook crash\ngoal 0\n", crash,
+         "log: faulty: loaded\nlog: faulty: about to crash in the goal hook\n" + crashed +
+             " in the plugin's hook 'Function TAGame.GameEvent_Soccar_TA.EventPlayerScored', at case.qsim:4: "
+             "no "
+             "verdict"},
+    };
     qsim::DataFolder folder;
-    support::writeFile(folder.path() / "case.qsim", "load\nconsole add_win\n");
-    for (const auto& module : modules) {
-        SCOPED_TRACE(module.module);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.module);
         qsim::DataFolder temporary;
-        auto path = support::pluginPath();
-        path.replace_filename(module.module).replace_extension(support::pluginPath().extension());
+        support::writeFile(folder.path() / "case.qsim", row.scenario);
         const support::ProgramRun run = support::runProgram(
-            {"--plugin", support::utf8(path), support::utf8(folder.path() / "case.qsim")}, temporary.path());
-        EXPECT_EQ(run.status, module.status) << run.output;
-        const std::string says = module.says;
-        EXPECT_TRUE(has(run.output, says.substr(0, says.size() - 1)))
-            << run.output; // the line, whatever its end
+            {"--plugin", faultyModule(row.module), support::utf8(folder.path() / "case.qsim")},
+            temporary.path());
+        EXPECT_EQ(run.status, row.status) << run.output;
+        std::string output = run.output;
+        std::erase(output, '\r');
+        const std::string path = support::utf8(folder.path() / "case.qsim");
+        for (std::size_t at; (at = output.find(path)) != std::string::npos;)
+            output.replace(at, path.size(), "case.qsim");
+        EXPECT_TRUE(has(output, row.says)) << output;
         EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
     }
 }
 
-// What was printed goes out before a wait or a pause, for a program reading along;
-// a report that could not all be written is no verdict.
+// An exception that escapes the plugin, from any of its calls, stops the scenario at
+// the line that called it, with the same words on every platform; the plugin is
+// then unloaded as the scenario's end unloads it.
+TEST(SimRunner, ExceptionFromThePluginIsAnErrorAtItsLine)
+{
+    const std::string threw = "error: the plugin threw an exception from its ";
+    const struct {
+        const char* module;
+        std::string scenario;
+        std::string says;
+    } rows[] = {
+        {"faultyPlugin", "load\nconsole fault command\nwait 1\n",
+         "case.qsim:2: " + threw + "command 'fault': 'command fails on purpose'"},
+        {"faultyPlugin", "load\nconsole fault hook\nmatch public\ngoal 0\n",
+         "case.qsim:4: " + threw +
+             "hook 'Function TAGame.GameEvent_Soccar_TA.EventPlayerScored': 'goal hook fails on purpose'"},
+        {"faultyPlugin", "load\nconsole fault drawable\nframe\n",
+         "case.qsim:3: " + threw + "drawable: 'drawable fails on purpose'"},
+        {"faultyPlugin", "load\nconsole fault timer\nwait 1\nwait 5\n",
+         "case.qsim:3: " + threw + "timer: 'timer fails on purpose'"},
+        {"faultyOnLoadPlugin", "load\nwait 1\n",
+         "case.qsim:1: " + threw + "onLoad: 'onLoad fails on purpose'"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        const SimRun run = runFile(row.scenario, {"--plugin", faultyModule(row.module)});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(has(run.output, "log: faulty: loaded\n")) << run.output;
+        EXPECT_TRUE(has(run.output, row.says + "\nlog: faulty: unloaded\n")) << run.output;
+        EXPECT_FALSE(has(run.output, "statements,")) << run.output;
+    }
+}
+
+// What was printed goes out before a wait or a pause, and each line the plugin
+// logs or command it sends at once, for a program reading along; a report that
+// could not all be written is no verdict.
 TEST(SimRunner, OutputGoesOutBeforeWaitsAndAReportNotWrittenIsAnError)
 {
     struct Counted : std::stringbuf {
@@ -562,7 +622,7 @@ TEST(SimRunner, OutputGoesOutBeforeWaitsAndAReportNotWrittenIsAnError)
     const char* argv[] = {"quillfort-sim", file.c_str()};
     qsim::Lines in = qsim::Lines::ofText("");
     EXPECT_EQ(qsim::runCli(2, argv, in, out, false), 0);
-    EXPECT_EQ(buffer.syncs, 2);
+    EXPECT_EQ(buffer.syncs, 3); // the command the load sent, the pause, the wait
 
     std::ostringstream lost, said;
     lost.setstate(std::ios::badbit);

@@ -1,5 +1,5 @@
-// Modules the loader must refuse (one built for another host interface, one with
-// no record), and modules that end the process as they load (by exit, by a crash).
+// Modules the loader must refuse (built for an older or a newer host interface,
+// with no record), and modules that end the process as they load (by exit, by a crash).
 #include "quillfort/plugin.h"
 
 #if defined(ENDS_PROCESS)
@@ -32,10 +32,10 @@ extern "C" {
 QUILLFORT_PLUGIN_EXPORT extern const Quillfort::PluginExports exports;
 const Quillfort::PluginExports exports = {95,    0, __FILE__, "badPlugin",   "bad plugin",
                                           "0.1", 1, 0,        endTheProcess, release};
-#elif defined(WITH_RECORD)
+#elif defined(RECORD_VERSION)
 QUILLFORT_PLUGIN_EXPORT extern const Quillfort::PluginExports exports;
-const Quillfort::PluginExports exports = {94,    0, __FILE__, "badPlugin", "bad plugin",
-                                          "0.1", 1, 0,        nullptr,     nullptr};
+const Quillfort::PluginExports exports = {RECORD_VERSION, 0, __FILE__, "badPlugin", "bad plugin",
+                                          "0.1",          1, 0,        nullptr,     nullptr};
 #else
 QUILLFORT_PLUGIN_EXPORT int notARecord = 0;
 #endif

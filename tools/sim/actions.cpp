@@ -55,7 +55,7 @@ Outcome Runner::load(const Statement& s)
     } catch (const simhost::LoadError& failure) {
         return error(s, failure.what());
     }
-    return Outcome::Done;
+    return Outcome::Done; // what the plugin threw, if it did, is said by run()
 }
 
 Outcome Runner::unload(const Statement& s)

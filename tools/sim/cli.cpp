@@ -55,6 +55,7 @@ int interactive(const Options& options, Lines& in, std::ostream& out)
         out << "<stdin>: error: the session has no statement\n";
         return 2;
     }
+    runner.finish();
     runner.printSummary();
     return runner.errors() > 0 ? 2 : runner.failures() == 0 ? 0 : 1;
 }

@@ -38,14 +38,8 @@ void removeFoldersWhenStopped();
 inline constexpr unsigned long stoppedStatus = 0xC000013A; // STATUS_CONTROL_C_EXIT
 // From now on, until runOver(), the process ending otherwise than by a stop (a
 // module that calls exit, or crashes) is no verdict: its temporary folders go,
-// standard error says so, and the status is 2 (or the crash's own).
+// standard error says so (endReport.h), and the status is 2 (or the crash's own).
 void failWhenEndedEarly();
 void runOver();
-// What standard error says then.
-inline constexpr char endedEarly[] =
-    "quillfort-sim: error: the program was ended before the run was over (by exit from the plugin module "
-    "or a module it uses): no verdict\n";
-inline constexpr char crashed[] =
-    "quillfort-sim: error: the program crashed (in the plugin module, or a module it uses): no verdict\n";
 
 } // namespace qsim

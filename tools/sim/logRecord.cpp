@@ -10,16 +10,6 @@ void LogRecord::add(const std::string& line)
     if (added)
         texts_.push_back(&entry->first); // keys of an unordered_map stay where they are
     unsearched_.push_back(entry->second);
-    ++news_;
-}
-
-std::vector<const std::string*> LogRecord::news()
-{
-    std::vector<const std::string*> lines;
-    for (auto id = unsearched_.end() - static_cast<std::ptrdiff_t>(news_); id != unsearched_.end(); ++id)
-        lines.push_back(texts_[*id]);
-    news_ = 0;
-    return lines;
 }
 
 bool LogRecord::findNext(const std::string& line)
@@ -31,7 +21,6 @@ bool LogRecord::findNext(const std::string& line)
     if (found == unsearched_.end())
         return false;
     unsearched_.erase(unsearched_.begin(), found + 1);
-    news_ = std::min(news_, unsearched_.size());
     return true;
 }
 

@@ -1,4 +1,4 @@
-// Every line the plugin logged, as the checks and the printout read it: complete
+// Every line the plugin logged, as the checks read it: complete
 // however many lines one statement logs, and small however long the session runs
 // (each distinct text is kept once; lines before the last `expect log` match go).
 #pragma once
@@ -14,8 +14,6 @@ namespace qsim {
 class LogRecord {
 public:
     void add(const std::string& line);
-    // The lines added since the last call, in order.
-    std::vector<const std::string*> news();
     // Whether the line was ever logged.
     bool ever(const std::string& line) const { return ids_.contains(line); }
     // Finds the line from the cursor on and moves the cursor past it.
@@ -27,7 +25,6 @@ private:
     std::unordered_map<std::string, std::uint32_t> ids_;
     std::vector<const std::string*> texts_; // by id
     std::deque<std::uint32_t> unsearched_;  // the lines from the cursor on
-    std::size_t news_ = 0;                  // how many of them are not yet printed
 };
 
 } // namespace qsim

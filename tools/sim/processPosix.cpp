@@ -6,11 +6,13 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <iostream>
 #include <thread>
 
 #include "dataFolder.h"
+#include "endReport.h"
 
 namespace qsim {
 
@@ -67,12 +69,23 @@ namespace {
 
 std::atomic<bool> over{false};
 
+void toStandardError(const char* text, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(2, text, size);
+        if (written <= 0)
+            return;
+        text += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
+
 void onExit()
 {
     if (over)
         return;
     std::cout.flush();
-    ::write(2, endedEarly, sizeof endedEarly - 1);
+    reportEnding(Ending::Exited, toStandardError);
     removeTemporaryFolders();
     std::_Exit(2);
 }
@@ -81,7 +94,7 @@ void onExit()
 // safe in a signal handler: the alarm ends it all the same.
 void onCrash(int signal)
 {
-    ::write(2, crashed, sizeof crashed - 1);
+    reportEnding(Ending::Crashed, toStandardError);
     ::alarm(5);
     removeTemporaryFolders();
     ::signal(signal, SIG_DFL);

@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
 #include "dataFolder.h"
+#include "endReport.h"
 
 namespace qsim {
 
@@ -52,14 +54,18 @@ namespace {
 
 std::atomic<bool> over{false};
 
-void say(const char* text) { std::fputs(text, stderr), std::fflush(stderr); }
+void toStandardError(const char* text, std::size_t size)
+{
+    std::fwrite(text, 1, size, stderr);
+    std::fflush(stderr);
+}
 
 void onExit()
 {
     if (over)
         return;
     std::cout.flush();
-    say(endedEarly);
+    reportEnding(Ending::Exited, toStandardError);
     removeTemporaryFolders();
     std::_Exit(2);
 }
@@ -70,7 +76,7 @@ void failWhenEndedEarly()
 {
     std::atexit(onExit);
     SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG {
-        say(crashed);
+        reportEnding(Ending::Crashed, toStandardError);
         removeTemporaryFolders();
         return EXCEPTION_EXECUTE_HANDLER;
     });

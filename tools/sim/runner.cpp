@@ -2,6 +2,7 @@
 
 #include "checkedFiles.h"
 #include "conversions.h"
+#include "endReport.h"
 #include "folders.h"
 #include "pluginFiles.h"
 #include "preflight.h"
@@ -20,10 +21,16 @@ Runner::Runner(const Options& options, std::string name, std::ostream& out)
     data_ = options.data ? std::make_unique<DataFolder>(*options.data) : std::make_unique<DataFolder>();
     host_->setDataFolder(files::utf8FromPath(data_->path()));
     host_->setDesktop(desktop_.width, desktop_.height);
-    host_->setLogListener([this](const std::string& line) { log_.add(line); });
+    // Each line goes out before the plugin runs on, so a crash can take none of them.
+    host_->setLogListener([this](const std::string& line) {
+        log_.add(line);
+        if (!options_.quiet)
+            out_ << "log: " << line << "\n" << std::flush;
+    });
     host_->setCommandListener([this](const simhost::ExecutedCommand& sent) {
         commandsSent_.insert(sent.command);
-        commandNews_.push_back(sent.command);
+        if (!options_.quiet)
+            out_ << "command: " << sent.command << "\n" << std::flush;
     });
 }
 
@@ -93,41 +100,47 @@ Outcome Runner::expect(const Statement& s, bool held, const std::string& expecte
     return Outcome::Failed;
 }
 
+// An exception the plugin threw stops the scenario at the statement that called it.
 Outcome Runner::run(const Statement& statement)
 {
     ++statements_;
     expectations_ += statement.kind->isCheck ? 1 : 0;
-    const Outcome outcome = (this->*statement.kind->run)(statement);
-    printNews();
+    runningAt(name_, statement.line);
+    Outcome outcome = (this->*statement.kind->run)(statement);
+    if (const auto thrown = host_->takeThrown())
+        outcome = error(statement, threw(*thrown));
+    runningNowhere();
+    showStatsFile();
     return outcome;
 }
 
-// Prints what the plugin logged and sent since the last statement.
-void Runner::printNews()
+std::string Runner::threw(const simhost::PluginThrew& thrown)
 {
-    for (const std::string* line : log_.news()) {
-        if (!options_.quiet)
-            out_ << "log: " << *line << "\n";
-    }
-    for (const std::string& command : commandNews_) {
-        if (!options_.quiet)
-            out_ << "command: " << command << "\n";
-    }
-    commandNews_.clear();
-    if (options_.interactive) {
-        const std::string stats = readChecked(dataPath(statsFile())).bytes.value_or("");
-        if (stats != statsShown_)
-            out_ << statsFile() << ": " << qsim::quoted(stats) << "\n";
-        statsShown_ = stats;
-    }
+    return "the plugin threw an exception from its " + thrown.call + ": " + echoed(thrown.what);
 }
 
-void Runner::finish()
+// A terminal session shows the stats file whenever it changed.
+void Runner::showStatsFile()
+{
+    if (!options_.interactive)
+        return;
+    const std::string stats = readChecked(dataPath(statsFile())).bytes.value_or("");
+    if (stats != statsShown_)
+        out_ << statsFile() << ": " << qsim::quoted(stats) << "\n";
+    statsShown_ = stats;
+}
+
+bool Runner::finish()
 {
     if (!module_)
-        return;
+        return true;
     module_.reset();
-    printNews();
+    if (const auto thrown = host_->takeThrown()) {
+        ++errors_;
+        out_ << name_ << ": error: at the unload after the last statement, " << threw(*thrown) << "\n";
+        return false;
+    }
+    return true;
 }
 
 void Runner::printSummary()
@@ -178,8 +191,7 @@ int runScript(const Options& options, const std::string& name, Lines& source, st
         out << name << ": error: " << scenario.error() << "\n";
         return 2;
     }
-    runner.finish();
-    if (stopped)
+    if (!runner.finish() || stopped)
         return 2;
     runner.printSummary();
     return runner.failures() == 0 ? 0 : 1;

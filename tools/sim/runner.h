@@ -46,8 +46,8 @@ public:
 
     // Runs one statement and prints what the plugin logged and sent meanwhile.
     Outcome run(const Statement& statement);
-    // Unloads a plugin the scenario left loaded, and prints what it logged and sent then.
-    void finish();
+    // Unloads a plugin the scenario left loaded; false when it threw then.
+    bool finish();
     void printSummary();
     int failures() const { return failures_; }
     // Errors: a terminal session goes on after them, and counts them.
@@ -86,7 +86,8 @@ public:
 private:
     Outcome error(const Statement& s, const std::string& message);
     Outcome expect(const Statement& s, bool held, const std::string& expected, const std::string& got);
-    void printNews();
+    static std::string threw(const simhost::PluginThrew& thrown);
+    void showStatsFile();
     std::filesystem::path dataPath(const std::string& relative) const;
     std::filesystem::path pagePath() const;
 
@@ -100,8 +101,7 @@ private:
     std::shared_ptr<const BackgroundImage> background_;
     simhost::DesktopSize desktop_ = simhost::defaultDesktop;
     LogRecord log_;
-    std::set<std::string> commandsSent_;   // every command the plugin ever sent
-    std::vector<std::string> commandNews_; // those sent since the last statement
+    std::set<std::string> commandsSent_; // every command the plugin ever sent
     std::string statsShown_;
     int statements_ = 0, expectations_ = 0, failures_ = 0, errors_ = 0;
 };
