@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <sstream>
 #include <thread>
 
@@ -113,10 +114,13 @@ TEST(ScenarioWords, RejectsBrokenQuotes)
 
 TEST(ScenarioParse, ReadsEveryStatementWithItsArguments)
 {
-    const Script script = parseScript("# comment\n\n  desktop 800 600\nmatch private playlist=11 team=1\n"
-                                      "rating 13 -inf\nend winner=1\nwait 2.5\nexpect draws 23\n");
+    // A byte-order mark before the first line is read, as editors on Windows write one.
+    const Script script =
+        parseScript("\xEF\xBB\xBF# comment\n\n  desktop 800 600\nmatch private playlist=11 team=1\n"
+                    "rating 13 -inf\nend winner=1\nwait 2.5\nexpect draws 23\n"
+                    "rating 13 3.40282347e38\nwait 0.000001\nwait 1.5e2\n");
     ASSERT_TRUE(script.error.empty()) << script.error;
-    ASSERT_EQ(script.statements.size(), 6u);
+    ASSERT_EQ(script.statements.size(), 9u);
     EXPECT_EQ(script.statements[0].line, 3);
     EXPECT_EQ(script.statements[0].desktop.width, 800);
     EXPECT_EQ(script.statements[1].facts, simhost::factsOf(simhost::Place::OnlinePrivate));
@@ -126,6 +130,9 @@ TEST(ScenarioParse, ReadsEveryStatementWithItsArguments)
     EXPECT_EQ(script.statements[3].winner, 1);
     EXPECT_EQ(script.statements[4].seconds, 2.5);
     EXPECT_EQ(script.statements[5].calls, 23);
+    EXPECT_EQ(static_cast<float>(script.statements[6].rating), std::numeric_limits<float>::max());
+    EXPECT_EQ(script.statements[7].seconds, 1e-6);
+    EXPECT_EQ(script.statements[8].seconds, 150);
 }
 
 TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
@@ -144,6 +151,18 @@ TEST(ScenarioParse, SaysWhatIsWrongAndOnWhichLine)
         {"wait 0.0000001\n",
          "1: seconds must be a finite number of 0 or more in whole microseconds, not '0.0000001'"},
         {"fly" + std::string(300, 'y') + "\n", "1: unknown statement 'fly" + std::string(197, 'y') + "...'"},
+        // A cut keeps whole characters; a control character is shown.
+        {"fly" + std::string(196, 'y') + "\xC3\xA9zz\n",
+         "1: unknown statement 'fly" + std::string(196, 'y') + "...'"},
+        {"\x04\n", "1: unknown statement '\\x04'"},
+        {"load\n\xEF\xBB\xBFload\n",
+         "2: a byte-order mark (U+FEFF) at column 1: only the first line of a scenario may start with one"},
+        {"wait 0.0000010009\n",
+         "1: seconds must be a finite number of 0 or more in whole microseconds, not '0.0000010009'"},
+        {"wait 1.5e-6\n",
+         "1: seconds must be a finite number of 0 or more in whole microseconds, not '1.5e-6'"},
+        {"rating 13 3.40282357e38\n",
+         "1: rating '3.40282357e38' does not fit the game's float (at most 3.4e+38)"},
         {"match ranked\n",
          "1: unknown match kind 'ranked' (public, private, offline, freeplay, training, replay)"},
         {"match public team=2\n", "1: team must be 0 or 1"},
@@ -382,7 +401,7 @@ TEST(SimRunner, PathsGiveOneVerdictOnEveryPlatform)
         {"expect nofile a:b", 2, refused("a:b", "':' names a drive or a stream on Windows")},
         {"expect nofile Wins*", 2, refused("Wins*", "Windows allows no '*' in a name")},
         {"expect nofile a<b", 2, refused("a<b", "Windows allows no '<' in a name")},
-        {"expect nofile \"a\tb\"", 2, refused("a\tb", "it holds a control character")},
+        {"expect nofile \"a\tb\"", 2, refused("a\\x09b", "it holds a control character")},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.check);
@@ -413,7 +432,7 @@ TEST(SimRunner, StatementThatCannotRunStopsTheScenario)
             << removal.output;
     }
     if (!qsim::picturesAvailable())
-        return;
+        GTEST_SKIP() << "the checks above ran; this build draws no pictures, so the picture checks cannot";
     {
         support::Injected refused(support::ownCalls(), support::Fault::CreateRefused, 0, given.path());
         const SimRun folder =
@@ -472,6 +491,17 @@ TEST(SimRunner, HostileInputIsNeverReportedAsSuccess)
          qsim::picturesAvailable()
              ? "case.qsim:2: error: the picture '" + std::string(200, 'x') + "...': cannot write: "
              : "case.qsim:2: error: this quillfort-sim was built without pictures\n"},
+        // A failed file check quotes at most 200 bytes of each text, from before where they differ.
+        {"load\npage \"" + std::string(300, 'x') + "\"\nexpect file plugins/settings/tarnuplugin.set \"" +
+             std::string(300, 'x') + "y\"\n",
+         1,
+         "case.qsim:3: expected file plugins/settings/tarnuplugin.set to hold ...\"" + std::string(50, 'x') +
+             "y\", got ...\"" + std::string(50, 'x') + "\" (they first differ at byte 301)\n"},
+        // A number of a drawn call matches as the trace writes it: 1.1 for the float nearest it.
+        {"load\nconsole scale 1.1\nframe\nexpect draw DrawString \"MMR : +0\" 1.1 1.1\nexpect draw "
+         "SetPosition 29 "
+         "729.6\n",
+         0, ""},
         // The console bounds what the plugin reads: scale 5junk reads as 5, held at 3.
         {"load\nconsole scale 5junk\nconsole posy -5x\nframe\nexpect cvar posy 0\nexpect draw FillBox 270 "
          "375\n",

@@ -60,6 +60,9 @@ TEST(SimHostGame, EachKindOfMatchAnswersItsOwnQueries)
         EXPECT_EQ(game.IsInReplay(), c.replay);
         host.enterMenu();
         EXPECT_FALSE(game.IsInOnlineGame());
+        // In the menu there is no match, so no server, whatever the game reports.
+        host.setFacts(simhost::factsOf(Place::OnlinePublic));
+        EXPECT_TRUE(game.GetOnlineGame().IsNull());
     }
 }
 

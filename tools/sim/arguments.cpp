@@ -56,6 +56,33 @@ std::optional<double> real(const std::string& text, bool* tooLarge = nullptr)
     return value;
 }
 
+// Whether a decimal number's text is a whole number of microseconds, read from its
+// digits: the clock's own rounding would take 0.0000010009 for 1 microsecond.
+bool wholeMicroseconds(const std::string& text)
+{
+    const std::size_t exponentAt = text.find_first_of("eE");
+    long exponent = 0;
+    if (exponentAt != std::string::npos) {
+        const char* begin = text.c_str() + exponentAt + 1;
+        if (*begin == '+')
+            ++begin;
+        const auto [end, error] = std::from_chars(begin, text.c_str() + text.size(), exponent);
+        if (error != std::errc{} || end != text.c_str() + text.size())
+            return false; // an exponent too large to read: the value says the rest
+        exponent = std::clamp(exponent, -100000L, 100000L);
+    }
+    std::string digits = text.substr(0, exponentAt);
+    std::erase_if(digits, [](char c) { return c == '+' || c == '-'; });
+    const std::size_t point = std::min(digits.find('.'), digits.size());
+    std::erase(digits, '.');
+    const std::size_t last = digits.find_last_not_of('0');
+    if (last == std::string::npos)
+        return true; // zero
+    // Digits after the decimal point, once the exponent has moved it.
+    const long fraction = static_cast<long>(last + 1) - static_cast<long>(point) - exponent;
+    return fraction <= 6;
+}
+
 // The kinds of match a scenario names, each a place with its usual facts.
 constexpr std::pair<std::string_view, simhost::Place> places[] = {
     {"public", simhost::Place::OnlinePublic},     {"private", simhost::Place::OnlinePrivate},
@@ -118,7 +145,10 @@ std::string rating(Statement& s)
     if (!value && !tooLarge)
         return "rating must be a number, nan, inf or -inf, not " + echoed(s.words[1]);
     // The game reports a float: a value it cannot hold would silently become another.
-    if (tooLarge || (std::isfinite(*value) && std::fabs(*value) > std::numeric_limits<float>::max())) {
+    // One that rounds to the largest float is held; from halfway to the next power
+    // of two on, a value rounds to infinity.
+    const double floatLimit = std::ldexp(2.0 - std::ldexp(1.0, -24), 127);
+    if (tooLarge || (std::isfinite(*value) && std::fabs(*value) >= floatLimit)) {
         char largest[32];
         std::snprintf(largest, sizeof largest, "%.2g", double(std::numeric_limits<float>::max()));
         return "rating " + echoed(s.words[1]) + " does not fit the game's float (at most " + largest + ")";
@@ -184,7 +214,7 @@ std::string wait(Statement& s)
     if (tooLarge || (seconds && std::isfinite(*seconds) &&
                      *seconds * simhost::ticksPerSecond > double(simhost::clockLimit)))
         return clockEnd();
-    if (!seconds || !simhost::gameTime(*seconds))
+    if (!seconds || !wholeMicroseconds(s.words[0]) || !simhost::gameTime(*seconds))
         return "seconds must be a finite number of 0 or more in whole microseconds, not " +
                echoed(s.words[0]);
     s.seconds = *seconds;

@@ -57,8 +57,20 @@ Outcome Runner::expectFile(const Statement& s)
     const CheckedFile file = spelledAsGiven(data_->path(), s.words[0], other)
                                  ? readChecked(dataPath(s.words[0]))
                                  : CheckedFile{std::nullopt, "no such file (there is " + echoed(other) + ")"};
-    return expect(s, file.bytes == s.words[1], "file " + s.words[0] + " to hold " + qsim::quoted(s.words[1]),
-                  file.bytes ? qsim::quoted(*file.bytes) : file.otherwise);
+    if (!file.bytes)
+        return expect(s, false, "file " + s.words[0] + " to hold " + quotedExcerpt(s.words[1], 0),
+                      file.otherwise);
+    // Quoted from a little before the first difference, at most echoLimit bytes each.
+    const std::string& expected = s.words[1];
+    const std::string& got = *file.bytes;
+    const auto differ = std::mismatch(expected.begin(), expected.end(), got.begin(), got.end());
+    const auto at = static_cast<std::size_t>(differ.first - expected.begin());
+    const std::size_t from = at < echoLimit / 2 ? 0 : at - echoLimit / 4;
+    const std::string where = expected.size() + got.size() <= 2 * echoLimit
+                                  ? ""
+                                  : " (they first differ at byte " + std::to_string(at + 1) + ")";
+    return expect(s, expected == got, "file " + s.words[0] + " to hold " + quotedExcerpt(expected, from),
+                  quotedExcerpt(got, from) + where);
 }
 
 // A name spelled otherwise is no file of this name, whatever the system ignores.

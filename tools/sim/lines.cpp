@@ -1,10 +1,13 @@
 #include "lines.h"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 namespace qsim {
 namespace {
 constexpr std::size_t chunk = 64 * 1024;
+constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
 } // namespace
 
 Lines::Lines(files::Stream stream) : stream_(std::move(stream)), end_(!stream_->error().empty()) {}
@@ -32,12 +35,19 @@ bool Lines::next(std::string& line)
             unread_.remove_prefix(end + 1);
             if (line.ends_with('\r'))
                 line.pop_back(); // a CR LF line end; a CR that ends no line stays, and is refused
-            return true;
+            return withoutMark(line);
         }
         unread_ = {};
         if (!fill())
-            return error().empty() && !line.empty(); // a last line without a line feed
+            return error().empty() && !line.empty() && withoutMark(line); // a last line without a line feed
     }
+}
+
+bool Lines::withoutMark(std::string& line)
+{
+    if (std::exchange(first_, false) && line.starts_with(byteOrderMark))
+        line.erase(0, std::size(byteOrderMark) - 1);
+    return true;
 }
 
 bool Lines::fill()

@@ -23,7 +23,8 @@ public:
     Lines(const Lines&) = delete;
     Lines& operator=(const Lines&) = delete;
 
-    // The next line, without its line end (LF or CR LF); false at the end or after an error.
+    // The next line, without its line end (LF or CR LF); false at the end or after an
+    // error. A UTF-8 byte-order mark before the first, which editors on Windows write, is read.
     bool next(std::string& line);
     // The system's words for a failed open or read, or that a line passed
     // `lineLimit`; empty while all is well.
@@ -37,10 +38,13 @@ public:
 private:
     explicit Lines(std::string_view text) : end_(true), unread_(text) {}
     bool fill();
+    // Takes a byte-order mark off the first line; true.
+    bool withoutMark(std::string& line);
 
     std::optional<files::Stream> stream_;
     bool end_ = false;
     bool tooLong_ = false;
+    bool first_ = true;
     std::string buffer_;
     std::string_view unread_;
     std::string tooLongError_ = "the line is longer than " + files::sizeText(lineLimit);

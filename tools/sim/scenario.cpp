@@ -76,6 +76,9 @@ ParsedLine parseLine(std::string_view line, std::uint64_t number)
 {
     if (const auto nul = line.find('\0'); nul != std::string_view::npos)
         return {std::nullopt, "a NUL byte at column " + std::to_string(nul + 1) + ": a scenario is text"};
+    if (const auto mark = line.find("\xEF\xBB\xBF"); mark != std::string_view::npos)
+        return {std::nullopt, "a byte-order mark (U+FEFF) at column " + std::to_string(mark + 1) +
+                                  ": only the first line of a scenario may start with one"};
     // Read as a blank, a lone CR could hide the lines after it in a comment.
     if (const auto cr = line.find('\r'); cr != std::string_view::npos)
         return {std::nullopt, "a CR at column " + std::to_string(cr + 1) +

@@ -20,15 +20,47 @@ std::string quoted(const std::string& text)
     return out + '"';
 }
 
+namespace {
+
+// The word with each control character written as \xHH, which a terminal would
+// otherwise hide or act on.
+std::string visible(std::string_view word)
+{
+    std::string out;
+    for (const char c : word) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            out += c;
+            continue;
+        }
+        const char digits[] = "0123456789abcdef";
+        out.append("\\x").append(1, digits[byte >> 4]).append(1, digits[byte & 15]);
+    }
+    return out;
+}
+
+// Where a cut at `at` bytes keeps whole characters: back to a character's start.
+std::size_t characterStart(std::string_view text, std::size_t at)
+{
+    while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+        --at;
+    return at;
+}
+
+} // namespace
+
 std::string echoed(std::string_view word)
 {
-    std::string out = "'";
     if (word.size() <= echoLimit)
-        return out.append(word).append("'");
-    std::size_t cut = echoLimit;
-    while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80)
-        --cut; // a UTF-8 continuation byte: back to the character's start
-    return out.append(word.substr(0, cut)).append("...'");
+        return "'" + visible(word) + "'";
+    return "'" + visible(word.substr(0, characterStart(word, echoLimit))) + "...'";
+}
+
+std::string quotedExcerpt(const std::string& text, std::size_t from)
+{
+    from = characterStart(text, std::min(from, text.size()));
+    const std::size_t end = characterStart(text, std::min(text.size(), from + echoLimit));
+    return (from > 0 ? "..." : "") + quoted(text.substr(from, end - from)) + (end < text.size() ? "..." : "");
 }
 
 std::string joined(const std::vector<std::string>& words)

@@ -21,9 +21,13 @@ inline constexpr Escape escapes[] = {{'\\', '\\'}, {'"', '"'}, {'r', '\r'}, {'n'
 std::string quoted(const std::string& text);
 // How many bytes of a word a message echoes at the most.
 inline constexpr std::size_t echoLimit = 200;
-// A word as a message echoes it: in single quotes, and past echoLimit bytes cut at
-// a character's start and marked with "...", so a huge word prints a short line.
+// A word as a message echoes it: in single quotes, a control character as \xHH,
+// and past echoLimit bytes cut at a character's start and marked with "...", so a
+// huge word prints a short line.
 std::string echoed(std::string_view word);
+// At most echoLimit bytes of the text from byte `from` on, quoted, with "..." where
+// it goes on before or after.
+std::string quotedExcerpt(const std::string& text, std::size_t from);
 // The words with one blank between each two.
 std::string joined(const std::vector<std::string>& words);
 // The canvas calls as trace lines and `expect draw` write them: the name, how many
