@@ -13,11 +13,6 @@ namespace {
 using Create = std::uintptr_t (*)();
 using Release = void (*)();
 
-std::filesystem::path besideTests(const char* stem)
-{
-    return simhost::besideProgram(std::string(stem) + support::pluginPath().extension().string());
-}
-
 // Why the loader refused the module; empty when it loaded it.
 std::string refusal(const std::filesystem::path& module)
 {
@@ -165,9 +160,9 @@ TEST(Loader, RefusesWhatItCannotLoadAndSaysWhy)
     const std::string notAModule = "invalid ELF header";
 #endif
     const std::pair<std::filesystem::path, std::string> rows[] = {
-        {besideTests("wrongVersionPlugin"), "built for host interface 94, this host has 95"},
-        {besideTests("newerVersionPlugin"), "built for host interface 96, this host has 95"},
-        {besideTests("noRecordPlugin"), "has no 'exports' record"},
+        {support::testModule("wrongVersionPlugin"), "built for host interface 94, this host has 95"},
+        {support::testModule("newerVersionPlugin"), "built for host interface 96, this host has 95"},
+        {support::testModule("noRecordPlugin"), "has no 'exports' record"},
         {"/nonexistent/tarnuPlugin.so", "cannot open plugin module '/nonexistent/tarnuPlugin.so'"},
         {text, notAModule},
     };

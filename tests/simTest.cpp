@@ -542,16 +542,6 @@ TEST(SimRunner, PluginLeftLoadedIsUnloadedAndHeard)
         << out.str();
 }
 
-namespace {
-
-std::string faultyModule(const char* name)
-{
-    auto path = support::pluginPath();
-    return support::utf8(path.replace_filename(name).replace_extension(support::pluginPath().extension()));
-}
-
-} // namespace
-
 // A module that ends the process, by exit(0) or by a crash, as it loads or in a
 // hook, is no verdict: standard error says so, with what of the plugin ran and at
 // which line; the status is not 0, every line the plugin logged before is out,
@@ -586,9 +576,10 @@ TEST(SimRunner, ModuleThatEndsTheProcessIsNoVerdictAndLeavesNoFolder)
         SCOPED_TRACE(row.module);
         qsim::DataFolder temporary;
         support::writeFile(folder.path() / "case.qsim", row.scenario);
-        const support::ProgramRun run = support::runProgram(
-            {"--plugin", faultyModule(row.module), support::utf8(folder.path() / "case.qsim")},
-            temporary.path());
+        const support::ProgramRun run =
+            support::runProgram({"--plugin", support::utf8(support::testModule(row.module)),
+                                 support::utf8(folder.path() / "case.qsim")},
+                                temporary.path());
         EXPECT_EQ(run.status, row.status) << run.output;
         std::string output = run.output;
         std::erase(output, '\r');
@@ -625,7 +616,8 @@ TEST(SimRunner, ExceptionFromThePluginIsAnErrorAtItsLine)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.scenario);
-        const SimRun run = runFile(row.scenario, {"--plugin", faultyModule(row.module)});
+        const SimRun run =
+            runFile(row.scenario, {"--plugin", support::utf8(support::testModule(row.module))});
         EXPECT_EQ(run.status, 2);
         EXPECT_TRUE(has(run.output, "log: faulty: loaded\n")) << run.output;
         EXPECT_TRUE(has(run.output, row.says + "\nlog: faulty: unloaded\n")) << run.output;

@@ -2,9 +2,31 @@
 #include <gtest/gtest.h>
 
 #include "host.h"
+#include "loader.h"
+#include "support/session.h"
 #include "words.h"
 
 using simhost::Place;
+
+// An exception that escapes a plugin's call is kept, not passed on; until it is
+// taken, nothing more of the plugin runs but its unload.
+TEST(SimHostCalls, AnExceptionIsKeptAndOnlyTheUnloadRunsUntilItIsTaken)
+{
+    simhost::Host host;
+    auto module = simhost::PluginModule::load(host, support::testModule("faultyPlugin"));
+    ASSERT_TRUE(module);
+    EXPECT_TRUE(host.console({"fault", "command"}).ok);
+    EXPECT_TRUE(host.console({"fault", "command"}).ok); // not run: the first is not taken yet
+    module.reset();
+    const std::deque<std::string> said = {"faulty: loaded", "faulty: about to throw in the command",
+                                          "faulty: unloaded"};
+    EXPECT_EQ(host.logLines(), said);
+    const auto thrown = host.takeThrown();
+    ASSERT_TRUE(thrown);
+    EXPECT_EQ(thrown->call, "command 'fault'");
+    EXPECT_EQ(thrown->what, "command fails on purpose");
+    EXPECT_FALSE(host.takeThrown());
+}
 
 TEST(SimHostGame, MissingObjectsAnswerPlainValues)
 {

@@ -51,6 +51,11 @@ Session::Session(int width, int height)
 
 std::filesystem::path testablePath() { return simhost::besideProgram(TARNU_TESTABLE_FILE); }
 
+std::filesystem::path testModule(const char* name)
+{
+    return simhost::besideProgram(name + pluginPath().extension().string());
+}
+
 void Session::load() { module = simhost::PluginModule::load(host, testablePath()); }
 
 tarnuPlugin& Session::plugin() { return *static_cast<tarnuPlugin*>(module->plugin().get()); }

@@ -25,6 +25,8 @@ std::string utf8(const std::filesystem::path& path);
 // hands the tests its file calls.
 std::filesystem::path pluginPath();
 std::filesystem::path testablePath();
+// A module the tests build beside them (badPlugin.cpp, faultyPlugin.cpp), by its name.
+std::filesystem::path testModule(const char* name);
 std::vector<std::string> words(const std::string& line);
 inline bool has(const std::string& text, const std::string& part)
 {
