@@ -17,7 +17,7 @@
 
 namespace {
 
-class faultyPlugin : public Quillfort::Plugin::QuillfortPlugin {
+class faultyPlugin final : public Quillfort::Plugin::QuillfortPlugin {
 public:
     void onLoad() override
     {
