@@ -62,4 +62,22 @@ void PluginModule::unload()
 
 PluginModule::~PluginModule() { unload(); }
 
+ModuleFacts readModuleFacts(const std::filesystem::path& path)
+{
+    const Library library(path);
+    const auto* record = static_cast<const Quillfort::PluginExports*>(library.symbol("exports"));
+    if (record == nullptr)
+        throw LoadError("plugin module '" + path.string() + "' has no 'exports' record");
+    const auto text = [](const char* field) { return std::string(field != nullptr ? field : ""); };
+    return {text(record->typeName), text(record->displayName), text(record->versionText)};
+}
+
+std::string settingsPageOf(const std::string& typeName)
+{
+    std::string name = typeName;
+    for (char& c : name)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return "plugins/settings/" + name + ".set";
+}
+
 } // namespace simhost

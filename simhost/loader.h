@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include "host.h"
 
@@ -67,5 +68,15 @@ private:
 
 // The file `name` in the folder of the running program.
 PLUGINSDK_API std::filesystem::path besideProgram(const std::filesystem::path& name);
+
+// What a module's record says of it, read without creating its plugin.
+struct ModuleFacts {
+    std::string typeName, displayName, version;
+};
+// Throws LoadError when the module cannot be opened or has no record.
+PLUGINSDK_API ModuleFacts readModuleFacts(const std::filesystem::path& path);
+// Where the host keeps a plugin's settings page, under its data folder ('/'
+// between the parts): plugins/settings/, named for the plugin's type in lower case.
+PLUGINSDK_API std::string settingsPageOf(const std::string& typeName);
 
 } // namespace simhost

@@ -457,9 +457,11 @@ TEST(SimRunner, StatementThatCannotRunStopsTheScenario)
     support::writeFile(pictures.path() / "damaged.png", png);
     const SimRun damaged = runFile("load\nbackground \"" + path + "\"\nframe\n");
     EXPECT_EQ(damaged.status, 2);
-    EXPECT_EQ(damaged.output,
-              "command: cl_settings_refreshplugins\ncase.qsim:2: error: cannot read background picture '" +
-                  path + "': its image data is damaged\n");
+    EXPECT_TRUE(
+        has(damaged.output,
+            "command: cl_settings_refreshplugins\ncase.qsim:2: error: cannot read background picture '" +
+                path + "': its image data is damaged\n"))
+        << damaged.output;
 }
 
 // Only play finds some mistakes (a level score at a match end, a console line the
@@ -530,7 +532,7 @@ TEST(SimRunner, PluginLeftLoadedIsUnloadedAndHeard)
 
     qsim::Options options;
     options.plugin = support::testablePath();
-    options.shippedPage = simhost::besideProgram("tarnuplugin.set");
+    qsim::readModule(options);
     options.timersPerWait = 1000;
     qsim::Lines lines = qsim::Lines::ofText("load\nconsole add_win\nwait 9000000000\nexpect nolog x\n");
     std::ostringstream out;
@@ -898,23 +900,22 @@ TEST(SimRunner, DataFolderThatCannotBeLaidOutStopsTheRun)
     // The message, with {page}, {shipped} and {folder} standing for those paths.
     const struct {
         std::optional<support::Fault> fault;
-        const char* shipped;
+        bool pageIsAFolder; // the page beside the module
         std::string folder;
         std::string says;
         const char* claimedBy = nullptr; // another run that holds the folder
     } rows[] =
-    { {support::Fault::WriteFull, "tarnuplugin.set", "data", "the settings page '{page}': cannot write: "},
-      {std::nullopt, "tarnuplugin.set", "data",
+    { {support::Fault::WriteFull, false, "data", "the settings page '{page}': cannot write: "},
+      {std::nullopt, false, "data",
        "the data folder '{folder}' is in use by another run of quillfort-sim (process 1, playing "
-       "other.qsim): a "
-       "data folder belongs to one run at a time",
+       "other.qsim): a data folder belongs to one run at a time",
        "process 1, playing other.qsim"},
-      {support::Fault::CreateRefused, "tarnuplugin.set", "data",
+      {support::Fault::CreateRefused, false, "data",
        "cannot make the folder of the settings page '{page}': "},
-      {std::nullopt, "gone.set", "data",
-       "the settings page shipped with quillfort-sim, '{shipped}', no such file"},
+      {std::nullopt, true, "data",
+       "the settings page shipped with the module, '{shipped}', not a regular file"},
 #if !defined(_WIN32)
-      {std::nullopt, "tarnuplugin.set", "da\xffta",
+      {std::nullopt, false, "da\xffta",
        "the data folder '{folder}' is not UTF-8 text, which the host hands to the plugin as UTF-16: it would "
        "reach it altered"},
 #endif
@@ -924,8 +925,14 @@ TEST(SimRunner, DataFolderThatCannotBeLaidOutStopsTheRun)
         qsim::DataFolder base;
         qsim::Options options;
         options.plugin = support::pluginPath();
+        if (row.pageIsAFolder) { // a copy of the module, its page a folder
+            options.plugin = base.path() / support::pluginPath().filename();
+            std::filesystem::copy_file(support::pluginPath(), options.plugin);
+            std::filesystem::create_directory(
+                std::filesystem::path(options.plugin).replace_extension(".set"));
+        }
+        qsim::readModule(options);
         options.data = base.path() / row.folder;
-        options.shippedPage = simhost::besideProgram(row.shipped);
         std::filesystem::create_directories(*options.data);
         const auto page = *options.data / "plugins" / "settings" / "tarnuplugin.set";
         std::string says = row.says;
@@ -944,12 +951,44 @@ TEST(SimRunner, DataFolderThatCannotBeLaidOutStopsTheRun)
         qsim::Lines lines = qsim::Lines::ofText("load\n");
         std::ostringstream out;
         EXPECT_EQ(qsim::runScript(options, "case.qsim", lines, out), 2);
-        EXPECT_EQ(out.str(), "case.qsim: error: " + says + (fault ? fault->says() : "") + "\n");
+        EXPECT_EQ(out.str(),
+                  options.moduleLine + "\ncase.qsim: error: " + says + (fault ? fault->says() : "") + "\n");
         fault.reset();
         EXPECT_FALSE(std::filesystem::exists(page));
         if (std::filesystem::exists(page.parent_path())) {
             EXPECT_EQ(support::scratchesIn(page.parent_path()), std::vector<std::string>{});
         }
+    }
+}
+
+// A run lays out only what belongs to the module it plays, and its first line names
+// that module: another plugin's data folder gets nothing of this one, and `page`
+// writes that plugin's own page, named for its type.
+TEST(SimRunner, RunLaysOutOnlyWhatBelongsToThePlayedModule)
+{
+    const std::string faulty = support::utf8(support::testModule("faultyPlugin"));
+    const std::string faultyLine = "plugin: faultyPlugin 0.1 (faulty plugin) from '" + faulty + "'";
+    const struct {
+        std::vector<std::string> options;
+        std::string scenario;
+        std::string firstLine;
+        int status;
+    } rows[] = {
+        {{"--plugin", faulty}, "load\nunload\nexpect nofile plugins\n", faultyLine, 0},
+        {{"--plugin", faulty}, "page x\nexpect file plugins/settings/faultyplugin.set x\n", faultyLine, 0},
+        // The module beside quillfort-sim, said to be the default, gets its own page.
+        {{},
+         "expect nofile plugins/settings/tarnuplugin.set\n",
+         "plugin: tarnuPlugin " TARNU_VERSION " (tarnu plugin) from '" +
+             support::utf8(support::pluginPath()) +
+             "', the one beside quillfort-sim: no --plugin names another",
+         1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        const SimRun run = runFile(row.scenario, row.options);
+        EXPECT_EQ(run.status, row.status) << run.output;
+        EXPECT_EQ(run.output.substr(0, run.output.find('\n')), row.firstLine);
     }
 }
 

@@ -139,8 +139,8 @@ int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool
             return 2;
         }
     }
+    options.defaultPlugin = plugin.empty();
     options.plugin = plugin.empty() ? simhost::besideProgram(pluginFile()) : files::pathFromUtf8(plugin);
-    options.shippedPage = simhost::besideProgram(files::pathFromUtf8(settingsPageName()));
     // Opening a pipe as the module would wait for a writer for ever.
     if (const auto kind = files::entryAt(options.plugin, files::Links::Followed).kind;
         kind != files::Entry::Kind::Missing && kind != files::Entry::Kind::File) {
@@ -148,6 +148,7 @@ int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool
             << " is " << files::notRegularFile << "\n";
         return 2;
     }
+    readModule(options);
     options.pictures = files::pathFromUtf8(pictures);
     if (!data.empty())
         options.data = files::pathFromUtf8(data);

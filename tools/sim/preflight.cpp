@@ -5,7 +5,6 @@
 #include "conversions.h"
 #include "folders.h"
 #include "picture.h"
-#include "pluginFiles.h"
 #include "wholeFile.h"
 #include "words.h"
 
@@ -37,12 +36,16 @@ std::string Preflight::console(const Statement&) const
     return everLoaded_ ? "" : "no plugin has been loaded yet, so the console knows no name: load first";
 }
 
-// A given data folder may hold anything at the page's name already; a fresh one does not.
+// The page is the played module's, named for the type its record gives. A given
+// data folder may hold anything at the page's name already; a fresh one does not.
 std::string Preflight::page(const Statement&) const
 {
+    if (options_.modulePage.empty())
+        return "the plugin's settings page is not known, as its module cannot be read: " +
+               options_.moduleProblem;
     if (!options_.data)
         return "";
-    const auto page = files::pathInFolder(files::utf8FromPath(*options_.data), settingsPagePath());
+    const auto page = files::pathInFolder(files::utf8FromPath(*options_.data), options_.modulePage);
     const files::Entry entry = files::entryAt(page, files::Links::Followed);
     if (entry.kind == files::Entry::Kind::Missing || entry.kind == files::Entry::Kind::File)
         return "";

@@ -4,15 +4,42 @@
 #include "conversions.h"
 #include "endReport.h"
 #include "folders.h"
-#include "pluginFiles.h"
 #include "preflight.h"
 #include "wholeFile.h"
 #include "words.h"
 
 namespace qsim {
 namespace {
+
 // Far above any settings page.
 constexpr std::size_t shippedPageLimit = std::size_t{4} << 20;
+// A terminal session shows so many files of a data folder, of at most this size.
+constexpr std::size_t shownFiles = 100;
+constexpr std::size_t shownSize = std::size_t{64} << 10;
+
+// The regular files under the folder and what they hold, by their path from it
+// ('/' between the parts): the first `shownFiles`, each read up to `shownSize`.
+std::map<std::string, std::string> filesIn(const std::filesystem::path& folder)
+{
+    std::map<std::string, std::string> found;
+    std::vector<std::pair<std::filesystem::path, std::string>> pending = {{folder, ""}};
+    while (!pending.empty() && found.size() < shownFiles) {
+        const auto [at, prefix] = pending.back();
+        pending.pop_back();
+        std::vector<std::filesystem::path> names;
+        files::listFolder(at, names);
+        for (const auto& name : names) {
+            const std::string relative = prefix + files::utf8FromPath(name.filename());
+            const files::Entry entry = files::entryAt(name, files::Links::AsTheyAre);
+            if (entry.kind == files::Entry::Kind::Folder)
+                pending.emplace_back(name, relative + "/");
+            else if (const CheckedFile file = readChecked(name); file.bytes && found.size() < shownFiles)
+                found[relative] = file.bytes->substr(0, shownSize);
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 Runner::Runner(const Options& options, std::string name, std::ostream& out)
@@ -34,11 +61,32 @@ Runner::Runner(const Options& options, std::string name, std::ostream& out)
     });
 }
 
-// A given data folder belongs to one run at a time, or one run's checks would see
-// another's files. A data folder without a settings page gets the one shipped
-// beside the program, whole: a page that cannot be copied ends the run before it starts.
+void readModule(Options& options)
+{
+    const std::string where = echoed(files::utf8FromPath(options.plugin));
+    const std::string chosen =
+        options.defaultPlugin ? ", the one beside quillfort-sim: no --plugin names another" : "";
+    try {
+        const simhost::ModuleFacts facts = simhost::readModuleFacts(options.plugin);
+        options.moduleLine = "plugin: " + facts.typeName + " " + facts.version + " (" + facts.displayName +
+                             ") from " + where + chosen;
+        options.modulePage = simhost::settingsPageOf(facts.typeName);
+        auto shipped = options.plugin;
+        options.shippedPage = shipped.replace_extension(".set");
+    } catch (const simhost::LoadError& failure) {
+        options.moduleLine = "plugin: " + where + chosen + ", which cannot be read";
+        options.moduleProblem = failure.what();
+    }
+}
+
+// The first line names the module. A given data folder belongs to one run at a
+// time, or one run's checks would see another's files. A data folder without the
+// module's settings page gets the one shipped beside the module, whole, if there
+// is one: a page that cannot be copied ends the run before it starts.
 std::string Runner::layOut()
 {
+    if (!options_.quiet)
+        out_ << options_.moduleLine << "\n";
     const std::string folder = files::utf8FromPath(data_->path());
     if (!files::isUtf8(folder))
         return "the data folder " + echoed(folder) +
@@ -54,18 +102,29 @@ std::string Runner::layOut()
         if (!claim_->held())
             return "cannot claim the data folder " + echoed(folder) + " for this run: " + claim_->problem();
     }
-    if (files::entryAt(pagePath(), files::Links::AsTheyAre).kind != files::Entry::Kind::Missing)
-        return "";
+    if (options_.modulePage.empty() ||
+        files::entryAt(pagePath(), files::Links::AsTheyAre).kind != files::Entry::Kind::Missing)
+        return laidOut();
     const std::string shipped = files::utf8FromPath(options_.shippedPage);
     const files::FileRead shippedPage = files::readWholeFile(options_.shippedPage, shippedPageLimit);
+    if (shippedPage.outcome == files::FileRead::Outcome::Missing)
+        return laidOut(); // a module with no page gets none
     if (shippedPage.outcome != files::FileRead::Outcome::Read)
-        return "the settings page shipped with quillfort-sim, " + echoed(shipped) + ", " + shippedPage.says();
+        return "the settings page shipped with the module, " + echoed(shipped) + ", " + shippedPage.says();
     const std::string where = echoed(files::utf8FromPath(pagePath()));
     if (const std::string error = files::makeFolders(pagePath().parent_path()); !error.empty())
         return "cannot make the folder of the settings page " + where + ": " + error;
     const files::FileWrite written =
         files::replaceWholeFile(pagePath(), shippedPage.bytes, files::Durability::Cached);
-    return written.written() ? "" : "the settings page " + where + ": " + written.says();
+    return written.written() ? laidOut() : "the settings page " + where + ": " + written.says();
+}
+
+// The files as they stand once laid out, so a terminal session shows what changes from there.
+std::string Runner::laidOut()
+{
+    if (options_.interactive)
+        filesShown_ = filesIn(data_->path());
+    return "";
 }
 
 Runner::~Runner()
@@ -79,7 +138,7 @@ std::filesystem::path Runner::dataPath(const std::string& relative) const
     return files::pathInFolder(files::utf8FromPath(data_->path()), relative);
 }
 
-std::filesystem::path Runner::pagePath() const { return dataPath(settingsPagePath()); }
+std::filesystem::path Runner::pagePath() const { return dataPath(options_.modulePage); }
 
 Outcome Runner::error(const Statement& s, const std::string& message)
 {
@@ -110,7 +169,7 @@ Outcome Runner::run(const Statement& statement)
     if (const auto thrown = host_->takeThrown())
         outcome = error(statement, threw(*thrown));
     runningNowhere();
-    showStatsFile();
+    showChangedFiles();
     return outcome;
 }
 
@@ -119,15 +178,22 @@ std::string Runner::threw(const simhost::PluginThrew& thrown)
     return "the plugin threw an exception from its " + thrown.call + ": " + echoed(thrown.what);
 }
 
-// A terminal session shows the stats file whenever it changed.
-void Runner::showStatsFile()
+// A terminal session shows each file in the data folder that a statement wrote or removed.
+void Runner::showChangedFiles()
 {
     if (!options_.interactive)
         return;
-    const std::string stats = readChecked(dataPath(statsFile())).bytes.value_or("");
-    if (stats != statsShown_)
-        out_ << statsFile() << ": " << qsim::quoted(stats) << "\n";
-    statsShown_ = stats;
+    std::map<std::string, std::string> now = filesIn(data_->path());
+    for (const auto& [name, bytes] : now) {
+        const auto shown = filesShown_.find(name);
+        if (shown == filesShown_.end() || shown->second != bytes)
+            out_ << name << ": " << quotedExcerpt(bytes, 0) << "\n";
+    }
+    for (const auto& [name, bytes] : filesShown_) {
+        if (!now.contains(name))
+            out_ << name << ": removed\n";
+    }
+    filesShown_ = std::move(now);
 }
 
 bool Runner::finish()

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -22,9 +23,14 @@ namespace qsim {
 
 struct Options {
     std::filesystem::path plugin;              // the module to load
+    bool defaultPlugin = false;                // no --plugin named it: the one beside the program
     std::optional<std::filesystem::path> data; // the data folder; a fresh one per scenario when empty
     std::filesystem::path pictures;            // where relative picture paths go
-    std::filesystem::path shippedPage;         // copied into a data folder that has no page
+    // From the module's record (readModule): what the first line says of it, its
+    // settings page under the data folder ("" when the record cannot be read, and
+    // then why), and the page shipped beside it under its own name.
+    std::string moduleLine, modulePage, moduleProblem;
+    std::filesystem::path shippedPage;
     bool trace = false;
     bool quiet = false;
     bool interactive = false; // print the effect of every statement
@@ -87,7 +93,8 @@ private:
     Outcome error(const Statement& s, const std::string& message);
     Outcome expect(const Statement& s, bool held, const std::string& expected, const std::string& got);
     static std::string threw(const simhost::PluginThrew& thrown);
-    void showStatsFile();
+    std::string laidOut();
+    void showChangedFiles();
     std::filesystem::path dataPath(const std::string& relative) const;
     std::filesystem::path pagePath() const;
 
@@ -101,10 +108,14 @@ private:
     std::shared_ptr<const BackgroundImage> background_;
     simhost::DesktopSize desktop_ = simhost::defaultDesktop;
     LogRecord log_;
-    std::set<std::string> commandsSent_; // every command the plugin ever sent
-    std::string statsShown_;
+    std::set<std::string> commandsSent_;            // every command the plugin ever sent
+    std::map<std::string, std::string> filesShown_; // what a terminal session last showed of each file
     int statements_ = 0, expectations_ = 0, failures_ = 0, errors_ = 0;
 };
+
+// Reads the record of the module the options name, without creating its plugin,
+// into the fields that describe it.
+void readModule(Options& options);
 
 // Checks the whole scenario, then plays it; a fresh data folder for it unless the
 // options give one, removed afterwards. Returns 0, 1 (an expectation failed) or 2
