@@ -37,4 +37,6 @@ foreach(runtime libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   foreach(folder ${program_folders})
     file(COPY ${runtime_path} DESTINATION ${folder})
   endforeach()
+  # quillfort-sim in an SDK folder runs beside the same runtime.
+  install(FILES ${runtime_path} DESTINATION bin COMPONENT sdk EXCLUDE_FROM_ALL)
 endforeach()

@@ -18,3 +18,5 @@ extern "C" BOOL GetWindowRect(HWND window, RECT* rect)
 }
 
 void simhost::Host::setDesktop(int width, int height) { desktop = {0, 0, width, height}; }
+
+std::optional<simhost::DesktopSize> simhost::fixedDesktop() { return std::nullopt; }

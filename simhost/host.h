@@ -26,6 +26,9 @@ struct DesktopSize {
     int width, height;
 };
 inline constexpr DesktopSize defaultDesktop{1920, 1080};
+// The desktop the plugin measures where a session cannot set one (Windows, where it
+// is the machine's own); nothing where setDesktop sets it.
+PLUGINSDK_API std::optional<DesktopSize> fixedDesktop();
 inline constexpr int defaultPlaylist = 13;
 
 // Game time counts whole microseconds, so waits add up exactly; the clock runs up

@@ -415,6 +415,28 @@ TEST(SimRunner, PathsGiveOneVerdictOnEveryPlatform)
     }
 }
 
+// A scenario that cannot run on this platform is skipped whole, saying why, with
+// the status test runners take for a skip: a desktop that Windows, where the
+// plugin measures the machine's own, cannot give.
+TEST(SimRunner, ScenarioThatCannotRunHereIsSkipped)
+{
+    const auto fixed = simhost::fixedDesktop();
+    const SimRun other = runFile("desktop 1281 721\nload\nexpect cvar posx 1\n");
+    if (fixed) {
+        EXPECT_EQ(other.status, qsim::cannotRunHere);
+        EXPECT_EQ(other.output,
+                  "case.qsim:1: skipped: the scenario sets a desktop of 1281 x 721, and on this "
+                  "system the plugin measures the machine's own, " +
+                      std::to_string(fixed->width) + " x " + std::to_string(fixed->height) + "\n");
+    } else {
+        EXPECT_EQ(other.status, 1) << other.output;
+    }
+    const simhost::DesktopSize own = fixed.value_or(simhost::DesktopSize{800, 600});
+    const SimRun same =
+        runFile("desktop " + std::to_string(own.width) + " " + std::to_string(own.height) + "\nload\n");
+    EXPECT_EQ(same.status, 0) << same.output;
+}
+
 TEST(SimRunner, StatementThatCannotRunStopsTheScenario)
 {
     const SimRun missing = runFile("load\n", {"--plugin", "/nonexistent/module.so"});

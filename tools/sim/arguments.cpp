@@ -132,6 +132,11 @@ std::string desktop(Statement& s)
     if (!width || !height || *width <= 0 || *height <= 0)
         return "desktop size must be two positive whole numbers";
     s.desktop = {*width, *height};
+    if (const auto fixed = simhost::fixedDesktop();
+        fixed && (fixed->width != s.desktop.width || fixed->height != s.desktop.height))
+        s.notHere = "the scenario sets a desktop of " + std::to_string(*width) + " x " +
+                    std::to_string(*height) + ", and on this system the plugin measures the machine's own, " +
+                    std::to_string(fixed->width) + " x " + std::to_string(fixed->height);
     return "";
 }
 

@@ -34,7 +34,9 @@ int interactive(const Options& options, Lines& in, std::ostream& out)
         ParsedLine parsed = parseLine(line, number);
         anyStatement = anyStatement || parsed.statement || !parsed.error.empty();
         if (parsed.error.empty() && parsed.statement)
-            parsed.error = preflight.check(*parsed.statement);
+            parsed.error = parsed.statement->notHere.empty()
+                               ? preflight.check(*parsed.statement)
+                               : "it cannot run here: " + parsed.statement->notHere;
         if (!parsed.error.empty()) {
             out << "<stdin>:" << number << ": error: " << parsed.error << "\n";
             runner.countError();
@@ -71,6 +73,7 @@ int runScenarios(Options& options, const std::vector<std::string>& scenarios, Li
         return runScript(options, "<stdin>", in, out);
     }
     int status = 0;
+    bool ran = false;
     for (const std::string& file : scenarios) {
         const std::filesystem::path path = files::pathFromUtf8(file);
         if (files::entryAt(path, files::Links::Followed).kind == files::Entry::Kind::Folder) {
@@ -85,9 +88,12 @@ int runScenarios(Options& options, const std::vector<std::string>& scenarios, Li
         const int result = runScript(options, file, scenario, out);
         if (result == 2)
             return 2;
-        status = std::max(status, result);
+        if (result != cannotRunHere) {
+            ran = true;
+            status = std::max(status, result);
+        }
     }
-    return status;
+    return ran ? status : cannotRunHere; // skipped only when none could run
 }
 
 } // namespace
@@ -141,6 +147,12 @@ int runCli(int argc, const char* const* argv, Lines& in, std::ostream& out, bool
     }
     options.defaultPlugin = plugin.empty();
     options.plugin = plugin.empty() ? simhost::besideProgram(pluginFile()) : files::pathFromUtf8(plugin);
+    if (options.defaultPlugin &&
+        files::entryAt(options.plugin, files::Links::Followed).kind == files::Entry::Kind::Missing) {
+        out << "quillfort-sim: error: no --plugin names the module to play, and none is beside "
+               "quillfort-sim\n";
+        return 2;
+    }
     // Opening a pipe as the module would wait for a writer for ever.
     if (const auto kind = files::entryAt(options.plugin, files::Links::Followed).kind;
         kind != files::Entry::Kind::Missing && kind != files::Entry::Kind::File) {

@@ -226,10 +226,16 @@ int runScript(const Options& options, const std::string& name, Lines& source, st
     std::uint64_t errorLine = scenario.errorLine();
     std::string error = scenario.error();
     Preflight preflight(options);
+    std::string notHere;
+    std::uint64_t notHereLine = 0;
     const auto checked = [&](const Statement& statement) {
         error = preflight.check(statement);
         errorLine = statement.line;
         preflight.passed(statement);
+        if (notHere.empty() && !statement.notHere.empty()) {
+            notHere = statement.notHere;
+            notHereLine = statement.line;
+        }
         return error.empty();
     };
     if (error.empty() && !scenario.play(checked)) {
@@ -242,6 +248,10 @@ int runScript(const Options& options, const std::string& name, Lines& source, st
             out << ":" << errorLine;
         out << ": error: " << error << "\n";
         return 2;
+    }
+    if (!notHere.empty()) {
+        out << name << ":" << notHereLine << ": skipped: " << notHere << "\n";
+        return cannotRunHere;
     }
     Runner runner(options, name, out);
     if (const std::string problem = runner.layOut(); !problem.empty()) {

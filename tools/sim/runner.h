@@ -117,9 +117,14 @@ private:
 // into the fields that describe it.
 void readModule(Options& options);
 
+// The status of a scenario that cannot run on this platform, skipped whole (77, as
+// test runners take it).
+inline constexpr int cannotRunHere = 77;
+
 // Checks the whole scenario, then plays it; a fresh data folder for it unless the
-// options give one, removed afterwards. Returns 0, 1 (an expectation failed) or 2
-// (an error: found before any of it ran, or at a line only play can find).
+// options give one, removed afterwards. Returns 0, 1 (an expectation failed), 2
+// (an error: found before any of it ran, or at a line only play can find) or
+// cannotRunHere.
 int runScript(const Options& options, const std::string& name, Lines& scenario, std::ostream& out);
 
 } // namespace qsim

@@ -59,6 +59,7 @@ struct Statement {
     std::vector<double> numbers;                            // expect draw
     simhost::GameFacts facts;                               // match KIND
     std::vector<std::pair<std::string, bool>> factChanges;  // state FACT=0|1...
+    std::string notHere; // why it cannot run on this platform, which skips the scenario
 };
 
 // Splits a line into words; a word may be a double-quoted text with the escapes
