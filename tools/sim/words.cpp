@@ -49,18 +49,21 @@ std::size_t characterStart(std::string_view text, std::size_t at)
 
 } // namespace
 
+// Built by appending: GCC 12 takes a text put before a string for an overlapping copy (-Wrestrict).
 std::string echoed(std::string_view word)
 {
+    std::string out = "'";
     if (word.size() <= echoLimit)
-        return "'" + visible(word) + "'";
-    return "'" + visible(word.substr(0, characterStart(word, echoLimit))) + "...'";
+        return out.append(visible(word)).append("'");
+    return out.append(visible(word.substr(0, characterStart(word, echoLimit)))).append("...'");
 }
 
 std::string quotedExcerpt(const std::string& text, std::size_t from)
 {
     from = characterStart(text, std::min(from, text.size()));
     const std::size_t end = characterStart(text, std::min(text.size(), from + echoLimit));
-    return (from > 0 ? "..." : "") + quoted(text.substr(from, end - from)) + (end < text.size() ? "..." : "");
+    std::string out = from > 0 ? "..." : "";
+    return out.append(quoted(text.substr(from, end - from))).append(end < text.size() ? "..." : "");
 }
 
 std::string joined(const std::vector<std::string>& words)
