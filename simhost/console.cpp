@@ -1,4 +1,5 @@
 // The console: variables, notifiers, executed commands and the log.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -78,13 +79,35 @@ void Host::addNotifier(Notifier notifier)
     notifiers_.push_back(std::move(notifier));
 }
 
+// A command names a plugin's own command or variable, and then runs as a console
+// line would, or is the host's own, which is recorded only. A plugin that keeps
+// running itself this way is stopped at a depth no plugin needs.
 void Host::recordExecute(const std::string& command, bool log)
 {
+    std::vector<std::string> words;
+    for (std::size_t at = 0; at < command.size();) {
+        const std::size_t start = command.find_first_not_of(" \t", at);
+        if (start == std::string::npos)
+            break;
+        at = std::min(command.find_first_of(" \t", start), command.size());
+        words.push_back(command.substr(start, at - start));
+    }
+    const bool ownName =
+        !words.empty() && (findVariable(words.front()) != nullptr ||
+                           std::any_of(notifiers_.begin(), notifiers_.end(),
+                                       [&](const Notifier& n) { return n.name == words.front(); }));
+    constexpr int deepest = 32;
+    const bool carriedOut = ownName && executing_ < deepest;
     if (executed_.size() == logScrollback)
         executed_.pop_front();
-    executed_.push_back({command, log});
+    executed_.push_back({command, log, carriedOut});
     if (commandListener_)
         commandListener_(executed_.back());
+    if (!carriedOut)
+        return;
+    ++executing_;
+    console(words);
+    --executing_;
 }
 
 void Host::recordLog(const std::string& text)

@@ -123,7 +123,8 @@ public:
     {
         logListener_ = std::move(listener);
     }
-    // The last `logScrollback` commands sent, as the console keeps them.
+    // The last `logScrollback` commands sent, as the console keeps them. A plugin's own
+    // command or variable also runs, as a console line would; the host's own are recorded only.
     const std::deque<ExecutedCommand>& executedCommands() const { return executed_; }
     // Hears every command as it is sent, also those the scrollback lets go; one listener.
     void setCommandListener(std::function<void(const ExecutedCommand&)> listener)
@@ -250,6 +251,7 @@ private:
     std::function<void(const std::string&)> logListener_;
     std::vector<Registration> registrations_;
     std::deque<ExecutedCommand> executed_;
+    int executing_ = 0; // commands a plugin runs through executeCommand, one within another
     std::function<void(const ExecutedCommand&)> commandListener_;
     std::vector<CanvasCall> frame_;
     std::size_t frameCalls_ = 0;

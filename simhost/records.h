@@ -59,6 +59,9 @@ PLUGINSDK_API std::string shortest(float value);
 struct ExecutedCommand {
     std::string command;
     bool log;
+    // Whether the host carried it out: a plugin's own command or variable runs as
+    // a console line; the host's own commands are recorded only.
+    bool carriedOut = false;
 };
 
 // What a console line did: `ok` false for an unknown name; `message` for the user.

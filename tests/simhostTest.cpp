@@ -28,6 +28,25 @@ TEST(SimHostCalls, AnExceptionIsKeptAndOnlyTheUnloadRunsUntilItIsTaken)
     EXPECT_FALSE(host.takeThrown());
 }
 
+// A line a plugin hands to executeCommand runs as a console line when it names the
+// plugin's own command or variable (held within its bounds); the host's own
+// commands are recorded only. Every one is recorded.
+TEST(SimHostCalls, ExecuteCommandRunsThePluginsOwnNames)
+{
+    simhost::Host host;
+    auto module = simhost::PluginModule::load(host, support::testModule("faultyPlugin"));
+    ASSERT_TRUE(module);
+    for (const char* line : {"say hi", "faulty_level 5", "cl_settings_refreshplugins"})
+        EXPECT_TRUE(host.console(support::words(std::string("relay ") + line)).ok) << line;
+    EXPECT_EQ(host.logLines().back(), "faulty: said hi");
+    EXPECT_EQ(host.findVariable("faulty_level")->value, "3");
+    ASSERT_EQ(host.executedCommands().size(), 3u);
+    EXPECT_TRUE(host.executedCommands()[0].carriedOut);
+    EXPECT_TRUE(host.executedCommands()[1].carriedOut);
+    EXPECT_EQ(host.executedCommands()[2].command, "cl_settings_refreshplugins");
+    EXPECT_FALSE(host.executedCommands()[2].carriedOut);
+}
+
 TEST(SimHostGame, MissingObjectsAnswerPlainValues)
 {
     simhost::Host host;

@@ -1,6 +1,7 @@
 // A plugin that fails on purpose where a scenario says (`fault WHERE HOW`): it
 // throws or crashes in its goal hook, a command, a timer or its drawable, each time
-// after a log line. Built with FAULT_ON_LOAD, it throws in its onLoad instead.
+// after a log line. Built with FAULT_ON_LOAD, it throws in its onLoad instead. It
+// also hands a console line to executeCommand (`relay LINE`).
 #include <csignal>
 #include <cstdint>
 #include <memory>
@@ -36,6 +37,22 @@ public:
                     gameWrapper->SetTimeout([this](GameWrapper*) { fail(how_, "timer"); }, 1.0f);
             },
             "fault WHERE HOW: fail in the goal hook, a command, a timer or the drawable", 0);
+        // What a plugin asks of the host: a line of its own run through executeCommand.
+        cvarManager->registerNotifier(
+            "say",
+            [this](std::vector<std::string> words) { cvarManager->log("faulty: said " + words.back()); },
+            "say TEXT: logs it", 0);
+        cvarManager->registerNotifier(
+            "relay",
+            [this](std::vector<std::string> words) {
+                std::string line;
+                for (std::size_t i = 1; i < words.size(); ++i)
+                    line += (i > 1 ? " " : "") + words[i];
+                cvarManager->executeCommand(line, true);
+            },
+            "relay LINE...: hands the line to executeCommand", 0);
+        cvarManager->registerCvar("faulty_level", "1", "a variable with bounds", true, true, 0, true, 3,
+                                  false);
         gameWrapper->HookEvent(Quillfort::Events::playerScored, [this](std::string) {
             if (where_ == "hook")
                 fail(how_, "goal hook");

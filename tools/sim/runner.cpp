@@ -55,9 +55,16 @@ Runner::Runner(const Options& options, std::string name, std::ostream& out)
             out_ << "log: " << line << "\n" << std::flush;
     });
     host_->setCommandListener([this](const simhost::ExecutedCommand& sent) {
-        commandsSent_.insert(sent.command);
-        if (!options_.quiet)
-            out_ << "command: " << sent.command << "\n" << std::flush;
+        const bool first = commandsSent_.insert(sent.command).second;
+        if (options_.quiet)
+            return;
+        out_ << "command: " << sent.command << "\n";
+        if (first && !sent.carriedOut)
+            out_ << "note: " << echoed(sent.command)
+                 << " is no command of the plugin's own: the simulated Quillfort records it and does not "
+                    "carry it "
+                    "out\n";
+        out_ << std::flush;
     });
 }
 
