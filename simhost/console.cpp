@@ -21,6 +21,18 @@ double numberOf(const std::string& text)
     return end == begin ? 0.0 : value;
 }
 
+// Values are held within the variable's bounds, as a real console does; a value
+// that reads as no number at all (nan) takes the lower bound.
+std::string withinBounds(const ConsoleVariable& variable, const std::string& text)
+{
+    const double number = numberOf(text);
+    if (variable.hasMin && !(number >= variable.min))
+        return shortest(variable.min);
+    if (variable.hasMax && !(number <= variable.max))
+        return shortest(variable.max);
+    return text;
+}
+
 } // namespace
 
 ConsoleVariable* Host::findVariable(std::string_view name)
@@ -29,27 +41,21 @@ ConsoleVariable* Host::findVariable(std::string_view name)
     return found == variablesByName_.end() ? nullptr : &found->second;
 }
 
+// A default outside the bounds is held within them, as every value is.
 ConsoleVariable& Host::registerVariable(ConsoleVariable variable)
 {
     registered("registerCvar " + variable.name);
     if (ConsoleVariable* existing = findVariable(variable.name))
         return *existing; // a reload keeps the value the player set
-    variable.value = variable.defaultValue;
+    variable.value = withinBounds(variable, variable.defaultValue);
     auto [slot, inserted] = variablesByName_.emplace(variable.name, std::move(variable));
     variableOrder_.push_back(&slot->second);
     return slot->second;
 }
 
-// Values are held within the variable's bounds, as a real console does; a value
-// that reads as no number at all (nan) takes the lower bound.
 void Host::setVariable(ConsoleVariable& variable, const std::string& text)
 {
-    std::string next = text;
-    const double number = numberOf(text);
-    if (variable.hasMin && !(number >= variable.min))
-        next = shortest(variable.min);
-    else if (variable.hasMax && !(number <= variable.max))
-        next = shortest(variable.max);
+    std::string next = withinBounds(variable, text);
     if (next == variable.value)
         return;
     std::string old = std::exchange(variable.value, std::move(next));

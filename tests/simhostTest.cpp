@@ -3,6 +3,7 @@
 
 #include "host.h"
 #include "loader.h"
+#include "quillfort/events.h"
 #include "support/session.h"
 #include "words.h"
 
@@ -63,14 +64,25 @@ TEST(SimHostGame, MissingObjectsAnswerPlainValues)
     host.startMatch(Place::OnlinePublic, 11, 1);
     host.score(0);
     host.score(1);
-    EXPECT_EQ(game.GetOnlineGame().GetWinningTeam().GetTeamNum2(), 0); // level: no winning team
-    EXPECT_EQ(game.GetOnlineGame().GetMatchWinner().GetTeamNum2(), 0); // not ended yet
+    // Level: no winning team; not ended yet: no winner. Each reads as team 0, and is null.
+    EXPECT_EQ(game.GetOnlineGame().GetWinningTeam().GetTeamNum2(), 0);
+    EXPECT_TRUE(game.GetOnlineGame().GetWinningTeam().IsNull());
+    EXPECT_EQ(game.GetOnlineGame().GetMatchWinner().GetTeamNum2(), 0);
+    EXPECT_TRUE(game.GetOnlineGame().GetMatchWinner().IsNull());
     host.score(1);
     EXPECT_EQ(game.GetOnlineGame().GetWinningTeam().GetTeamNum2(), 1);
+    EXPECT_FALSE(game.GetOnlineGame().GetWinningTeam().IsNull());
     EXPECT_EQ(game.GetOnlineGame().GetLocalPrimaryPlayer().GetPRI().GetTeamNum(), 1);
     EXPECT_EQ(game.GetMMRWrapper().GetCurrentPlaylist(), 11);
-    host.endMatch();
-    EXPECT_EQ(game.GetOnlineGame().GetMatchWinner().GetTeamNum2(), 1);
+    host.endMatch(0);
+    EXPECT_EQ(game.GetOnlineGame().GetMatchWinner().GetTeamNum2(), 0);
+    EXPECT_FALSE(game.GetOnlineGame().GetMatchWinner().IsNull());
+    // At the menu event the match, and its server, are gone.
+    bool serverAtMenu = true;
+    host.addHook(Quillfort::Events::enteredMenu,
+                 [&](std::string) { serverAtMenu = !game.GetOnlineGame().IsNull(); });
+    host.enterMenu();
+    EXPECT_FALSE(serverAtMenu);
 }
 
 TEST(SimHostGame, EachKindOfMatchAnswersItsOwnQueries)
@@ -153,6 +165,8 @@ TEST(SimHostConsole, SetsValuesWithinBoundsAndReportsOnlyChanges)
 {
     simhost::Host host;
     CVarManagerWrapper console(&host);
+    // A default is held within the bounds, as every value.
+    EXPECT_EQ(console.registerCvar("big", "7", "Big", true, true, 0.0f, true, 3.0f).getStringValue(), "3");
     console.registerCvar("size", "2", "Size", true, true, 1.0f, true, 3.0f);
     std::vector<std::string> seen;
     console.getCvar("size").addOnValueChanged(

@@ -9,6 +9,9 @@
 class PLUGINSDK_API TeamWrapper {
 public:
     TeamWrapper(simhost::Host* host = nullptr, int team = -1) : host_(host), team_(team) {}
+    // A missing team (no winner yet, a level score) answers team 0, as every missing
+    // object answers plain values: this tells it from team 0.
+    bool IsNull() const { return host_ == nullptr; }
     std::uint8_t GetTeamNum2();
 
 private:
