@@ -29,6 +29,8 @@ inline constexpr DesktopSize defaultDesktop{1920, 1080};
 // The desktop the plugin measures where a session cannot set one (Windows, where it
 // is the machine's own); nothing where setDesktop sets it.
 PLUGINSDK_API std::optional<DesktopSize> fixedDesktop();
+// The desktop a session starts with, so pictures are the size the plugin draws for.
+inline DesktopSize startingDesktop() { return fixedDesktop().value_or(defaultDesktop); }
 inline constexpr int defaultPlaylist = 13;
 
 // Game time counts whole microseconds, so waits add up exactly; the clock runs up

@@ -59,6 +59,14 @@ SimRun runFile(const std::string& scenario, std::vector<std::string> options = {
     return runPath(file, std::move(options));
 }
 
+// A desktop statement this platform can play: the size asked for, or the machine's
+// own where the plugin measures that.
+std::string desktopHere(int width, int height)
+{
+    const auto size = simhost::fixedDesktop().value_or(simhost::DesktopSize{width, height});
+    return "desktop " + std::to_string(size.width) + " " + std::to_string(size.height) + "\n";
+}
+
 SimRun runInput(const std::string& input, bool terminal, std::vector<std::string> options = {})
 {
     std::vector<const char*> argv = {"quillfort-sim"};
@@ -436,9 +444,7 @@ TEST(SimRunner, ScenarioThatCannotRunHereIsSkipped)
     } else {
         EXPECT_EQ(other.status, 1) << other.output;
     }
-    const simhost::DesktopSize own = fixed.value_or(simhost::DesktopSize{800, 600});
-    const SimRun same =
-        runFile("desktop " + std::to_string(own.width) + " " + std::to_string(own.height) + "\nload\n");
+    const SimRun same = runFile(desktopHere(800, 600) + "load\n");
     EXPECT_EQ(same.status, 0) << same.output;
 }
 
@@ -472,7 +478,8 @@ TEST(SimRunner, StatementThatCannotRunStopsTheScenario)
     }
     // A background whose header is whole and whose image data is not is found as it is decoded.
     qsim::DataFolder pictures;
-    ASSERT_EQ(runFile("desktop 64 64\nload\nframe shot.png\n", {"--pictures", support::utf8(pictures.path())})
+    ASSERT_EQ(runFile(desktopHere(64, 64) + "load\nframe shot.png\n",
+                      {"--pictures", support::utf8(pictures.path())})
                   .status,
               0);
     std::string png = support::readFile(pictures.path() / "shot.png");
@@ -902,8 +909,8 @@ TEST(SimOptions, VersionAndBadOptions)
 TEST(SimPictures, FrameWritesAPngOrSaysPicturesAreMissing)
 {
     qsim::DataFolder pictures;
-    const SimRun run =
-        runFile("desktop 320 200\nload\nframe shots/one.png\n", {"--pictures", pictures.path().string()});
+    const SimRun run = runFile(desktopHere(320, 200) + "load\nframe shots/one.png\n",
+                               {"--pictures", pictures.path().string()});
     const auto png = pictures.path() / "shots" / "one.png";
     if (!qsim::picturesAvailable()) {
         EXPECT_EQ(run.status, 2);
@@ -914,7 +921,14 @@ TEST(SimPictures, FrameWritesAPngOrSaysPicturesAreMissing)
     const std::string bytes = support::readFile(png);
     ASSERT_GT(bytes.size(), 24u);
     EXPECT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1a\n");
-    EXPECT_EQ(bytes.substr(16, 8), std::string("\0\0\x01\x40\0\0\0\xc8", 8)); // 320 x 200
+    // The desktop's size, as the PNG header gives it (big-endian).
+    const auto asked = simhost::fixedDesktop().value_or(simhost::DesktopSize{320, 200});
+    std::string header(8, '\0');
+    for (int i = 0; i < 4; ++i) {
+        header[static_cast<std::size_t>(3 - i)] = static_cast<char>(asked.width >> (8 * i) & 0xff);
+        header[static_cast<std::size_t>(7 - i)] = static_cast<char>(asked.height >> (8 * i) & 0xff);
+    }
+    EXPECT_EQ(bytes.substr(16, 8), header);
 }
 
 // A data folder is readied before the first statement: a settings page that cannot

@@ -1,5 +1,6 @@
 // What pictures need whatever draws them: the size and path checks and reading
-// a background. Drawing is pictureCairo.cpp, or pictureNone.cpp in a build without Cairo.
+// a background. Drawing is pictureCairo.cpp, pictureWindows.cpp
+// on Windows, or pictureNone.cpp in a Linux build without Cairo.
 #include "picture.h"
 
 #include "conversions.h"

@@ -10,7 +10,7 @@
 
 namespace qsim {
 
-// False in a build without Cairo (the Windows cross-build).
+// False in a Linux build without Cairo.
 bool picturesAvailable();
 // What a build without pictures says when asked for one.
 inline constexpr char noPictures[] = "this quillfort-sim was built without pictures";

@@ -1,4 +1,4 @@
-// A build without Cairo (the Windows cross-build): no pictures, and it says so.
+// A Linux build without Cairo: no pictures, and it says so.
 #include "picture.h"
 
 namespace qsim {

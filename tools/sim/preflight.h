@@ -51,7 +51,7 @@ private:
     bool loaded_ = false, everLoaded_ = false, everFramed_ = false;
     std::int64_t clock_ = 0;
     long long score_[2] = {0, 0};
-    simhost::DesktopSize desktop_ = simhost::defaultDesktop;
+    simhost::DesktopSize desktop_ = simhost::startingDesktop();
     std::set<std::filesystem::path> pictures_, pictureFolders_; // what frames before make
 };
 

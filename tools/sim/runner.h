@@ -106,7 +106,7 @@ private:
     std::unique_ptr<files::FolderClaim> claim_; // a given data folder's
     std::unique_ptr<simhost::PluginModule> module_;
     std::shared_ptr<const BackgroundImage> background_;
-    simhost::DesktopSize desktop_ = simhost::defaultDesktop;
+    simhost::DesktopSize desktop_ = simhost::startingDesktop();
     LogRecord log_;
     std::set<std::string> commandsSent_;            // every command the plugin ever sent
     std::map<std::string, std::string> filesShown_; // what a terminal session last showed of each file
