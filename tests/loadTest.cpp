@@ -94,17 +94,17 @@ TEST(LoadSequence, RegistersTheConsoleVariablesWithDesktopDefaults)
     const auto desktop = std::find_if(std::begin(known), std::end(known), [&](const auto& size) {
         return size.width == rect.right && size.height == rect.bottom;
     });
-    if (desktop == std::end(known))
-        GTEST_SKIP() << "no defaults worked out for a desktop of " << rect.right << " x " << rect.bottom;
-    const std::string posx = desktop->posx, posy = desktop->posy;
-    expectVariable(session.host, {"posx", posx.c_str(), "La position en X", true, 0.0f, float(rect.right)});
-    expectVariable(session.host, {"posy", posy.c_str(), "La position en Y", true, 0.0f, float(rect.bottom)});
     expectVariable(session.host, {"scale", "1", "Scale", true, 1.0f, 3.0f});
     expectVariable(session.host, {"enable_plugin", "1", "Enable Plugin", true, 0.0f, 1.0f});
     expectVariable(session.host, {"hide_plugin", "0", "Hide Plugin", true, 0.0f, 1.0f});
     expectVariable(session.host, {"input_mmr", "0", "", false, 0.0f, 0.0f});
     EXPECT_EQ(session.plugin().screenWidth, rect.right);
     EXPECT_EQ(session.plugin().screenHeight, rect.bottom);
+    ASSERT_NE(desktop, std::end(known)) << "no defaults worked out by hand for a desktop of " << rect.right
+                                        << " x " << rect.bottom << ": add them to the table";
+    const std::string posx = desktop->posx, posy = desktop->posy;
+    expectVariable(session.host, {"posx", posx.c_str(), "La position en X", true, 0.0f, float(rect.right)});
+    expectVariable(session.host, {"posy", posy.c_str(), "La position en Y", true, 0.0f, float(rect.bottom)});
 }
 
 #if !defined(_WIN32)

@@ -179,11 +179,10 @@ TEST(Overlay, NewPositionAndScaleShowOnTheNextFrame)
     EXPECT_EQ(calls[2], "FillBox 270 375");
 }
 
+// On Windows a program's operator new does not see what other modules allocate.
+#if !defined(_WIN32)
 TEST(Overlay, DrawnFramesAllocateNothingAfterTheFirst)
 {
-#if defined(_WIN32)
-    GTEST_SKIP() << "on Windows a program's operator new does not see what other modules allocate";
-#endif
     Session session;
     session.load();
     {
@@ -208,3 +207,4 @@ TEST(Overlay, DrawnFramesAllocateNothingAfterTheFirst)
         EXPECT_EQ(session.host.lastFrame().size(), 23u);
     }
 }
+#endif

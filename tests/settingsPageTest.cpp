@@ -104,17 +104,17 @@ TEST(SettingsPage, EachMatchWritesThePairAndDropsItsNextLine)
               xLine + yLine + "middle\r\n" + xLine + yLine + "end\r\n");
 }
 
+// On Windows the plugin measures the real desktop, which loadTest checks.
+#if !defined(_WIN32)
 TEST(SettingsPage, WritesTheDesktopSizeMeasuredAtLoad)
 {
-#if defined(_WIN32)
-    GTEST_SKIP() << "the real desktop is measured on Windows";
-#endif
     Session session(1366, 768);
     support::writeFile(session.pagePath(), "X Position\nY\n");
     session.load();
     EXPECT_EQ(support::readFile(session.pagePath()),
               "5|X Position|posx|0|1366\r\n5|Y Position|posy|0|768\r\n");
 }
+#endif
 
 TEST(SettingsPage, MissingPageIsNotCreatedAndOtherFilesAreLeftAlone)
 {

@@ -487,7 +487,10 @@ TEST(StatsFile, ReadersPollingTheFileOnlyEverFindWholeFigures)
         if (shares == Shares::ReadWriteDelete || !support::holdersRefuseMoves) {
             EXPECT_EQ(reader.refused, 0) << of;
         } else {
-            EXPECT_LT(reader.refused, reader.reads()) << "turned away" << of;
+            // Turned away only while a move is under way: under Wine 2 % to 8 % of its
+            // opens in a tight loop, so a quarter leaves room for a loaded machine.
+            EXPECT_LE(reader.refused * 4, reader.reads() + reader.refused)
+                << reader.refused << " turned away" << of;
         }
         session.host.advance(0.5);
         EXPECT_EQ(session.stats(), texts[updates % texts.size()]);
@@ -565,11 +568,10 @@ namespace {
 #if defined(_WIN32)
 const std::string specialKinds[] = {"folder"};
 #else
-const std::string specialKinds[] = {"folder", "pipe", "link to a pipe", "socket", "device"};
+const std::string specialKinds[] = {"folder", "pipe", "link to a pipe", "socket"};
 #endif
 
-// Makes a file of the kind at the path (for a link, at what it points to); false
-// where the system does not let this process make one.
+// Makes a file of the kind at the path (for a link, at what it points to).
 bool makeSpecial(const std::string& kind, const std::filesystem::path& path)
 {
     if (kind == "folder")
@@ -594,45 +596,57 @@ bool makeSpecial(const std::string& kind, const std::filesystem::path& path)
 
 } // namespace
 
-// A folder, pipe, socket or device where the file should be, or behind a link
-// there, is never replaced nor opened for writing, nor tried again: whether it is
-// there at an update or comes while a retry is pending.
-TEST(StatsFile, SpecialFileInItsPlaceIsLeftAsItIs)
+namespace {
+
+// A file of the kind where the stats file should be is never replaced nor opened
+// for writing, nor tried again: whether it is there at an update or comes while a
+// retry is pending.
+void checkLeftAlone(const std::string& kind)
 {
     const std::string leftAlone = "WinsLossesStats.txt: left as it is: not a regular file";
-    std::string skipped;
-    for (const std::string& kind : specialKinds) {
-        for (const bool duringRetry : {false, true}) {
-            SCOPED_TRACE(kind + (duringRetry ? ", while a retry is pending" : ""));
-            Session session;
-            const auto special =
-                kind == "link to a pipe" ? session.data.path() / "pipe" : session.statsPath();
-            if (duringRetry) {
-                session.load();
-                BlockedStatsFile blocked(session);
-                session.console("add_win");
-            }
-            std::filesystem::remove(session.statsPath());
-            if (kind == "link to a pipe")
-                std::filesystem::create_symlink(special, session.statsPath());
-            if (!makeSpecial(kind, special)) {
-                ASSERT_EQ(kind, "device") << "only a device may be out of reach";
-                skipped = "the other rows ran; this process may not make a device (that takes root)";
-                continue;
-            }
-            const auto type = std::filesystem::symlink_status(special).type();
-            if (!duringRetry) {
-                session.load(); // returns: a pipe with no reader does not hold it
-                session.console("add_win");
-            }
-            session.host.advance(3.0);
-            EXPECT_EQ(std::filesystem::symlink_status(special).type(), type);
-            const auto said = session.host.logLines();
-            ASSERT_EQ(said.size(), 2u);
-            EXPECT_EQ(said[0].starts_with("WinsLossesStats.txt: cannot write: "), duringRetry) << said[0];
-            EXPECT_EQ(said[1], leftAlone);
+    for (const bool duringRetry : {false, true}) {
+        SCOPED_TRACE(kind + (duringRetry ? ", while a retry is pending" : ""));
+        Session session;
+        const auto special = kind == "link to a pipe" ? session.data.path() / "pipe" : session.statsPath();
+        if (duringRetry) {
+            session.load();
+            BlockedStatsFile blocked(session);
+            session.console("add_win");
         }
+        std::filesystem::remove(session.statsPath());
+        if (kind == "link to a pipe")
+            std::filesystem::create_symlink(special, session.statsPath());
+        ASSERT_TRUE(makeSpecial(kind, special));
+        const auto type = std::filesystem::symlink_status(special).type();
+        if (!duringRetry) {
+            session.load(); // returns: a pipe with no reader does not hold it
+            session.console("add_win");
+        }
+        session.host.advance(3.0);
+        EXPECT_EQ(std::filesystem::symlink_status(special).type(), type);
+        const auto said = session.host.logLines();
+        ASSERT_EQ(said.size(), 2u);
+        EXPECT_EQ(said[0].starts_with("WinsLossesStats.txt: cannot write: "), duringRetry) << said[0];
+        EXPECT_EQ(said[1], leftAlone);
     }
-    if (!skipped.empty())
-        GTEST_SKIP() << skipped;
+}
+
+#if !defined(_WIN32)
+// Making a device takes root: the test is there only where it can run.
+class DeviceInItsPlace : public testing::Test {
+    void TestBody() override { checkLeftAlone("device"); }
+};
+[[maybe_unused]] const bool deviceTestRegistered =
+    geteuid() == 0 &&
+    testing::RegisterTest("StatsFile", "DeviceInItsPlaceIsLeftAsItIs", nullptr, nullptr, __FILE__, __LINE__,
+                          []() -> testing::Test* { return new DeviceInItsPlace; }) != nullptr;
+#endif
+
+} // namespace
+
+// A folder, pipe, socket, or one behind a link, where the file should be is left as it is.
+TEST(StatsFile, SpecialFileInItsPlaceIsLeftAsItIs)
+{
+    for (const std::string& kind : specialKinds)
+        checkLeftAlone(kind);
 }

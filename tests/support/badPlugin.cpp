@@ -30,12 +30,22 @@ void release() {}
 extern "C" {
 #if defined(ENDS_PROCESS)
 QUILLFORT_PLUGIN_EXPORT extern const Quillfort::PluginExports exports;
-const Quillfort::PluginExports exports = {95,    0, __FILE__, "badPlugin",   "bad plugin",
-                                          "0.1", 1, 0,        endTheProcess, release};
-#elif defined(RECORD_VERSION)
+const Quillfort::PluginExports exports = {
+    Quillfort::kInterfaceVersion, 0, __FILE__,      "badPlugin", "bad plugin", "0.1",
+    Quillfort::kPluginKind,       0, endTheProcess, release};
+#elif defined(RECORD_VERSION_STEP)
+// A record of the interface just before or after this host's.
 QUILLFORT_PLUGIN_EXPORT extern const Quillfort::PluginExports exports;
-const Quillfort::PluginExports exports = {RECORD_VERSION, 0, __FILE__, "badPlugin", "bad plugin",
-                                          "0.1",          1, 0,        nullptr,     nullptr};
+const Quillfort::PluginExports exports = {Quillfort::kInterfaceVersion + RECORD_VERSION_STEP,
+                                          0,
+                                          __FILE__,
+                                          "badPlugin",
+                                          "bad plugin",
+                                          "0.1",
+                                          Quillfort::kPluginKind,
+                                          0,
+                                          nullptr,
+                                          nullptr};
 #else
 QUILLFORT_PLUGIN_EXPORT int notARecord = 0;
 #endif

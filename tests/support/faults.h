@@ -17,7 +17,7 @@ namespace support {
 enum class Fault {
     CreateRefused,   // no new file or folder can be made, as in a read-only folder
     NameTaken,       // every new file's name is taken
-    NameTakenDenied, // as a name whose file is deleted but still held open (Windows says access denied)
+    NameTakenDenied, // as a name whose file is deleted but still held open (Windows only: access denied)
     WriteFull,       // writing finds the device full
     CutFull,         // cutting the file to length finds the device full
     SyncFull,        // making a file reach the disk finds the device full
@@ -28,11 +28,8 @@ enum class Fault {
     NotADiskFile,    // an opened file turns out to be no disk file (a pipe)
     RemoveRefused,   // removing a file is refused
     Crash,           // the process dies: no call that would change a file has any effect
-    NoSuchDevice,    // opening by name finds no such device (Wine's view of a Unix socket)
+    NoSuchDevice,    // opening by name finds no such device (Windows only: Wine's view of a Unix socket)
 };
-
-// Every fault but the last two rows apply on every platform.
-bool faultExists(Fault fault);
 
 // While alive, the calls of the table that the fault touches fail with it, after
 // `passFirst` calls that go through. With `only`, only calls on that file fail, or

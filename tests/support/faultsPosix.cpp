@@ -205,8 +205,6 @@ void patch(SystemCalls& calls, Fault fault)
 
 } // namespace
 
-bool faultExists(Fault fault) { return fault != Fault::NameTakenDenied && fault != Fault::NoSuchDevice; }
-
 Injected::Injected(SystemCalls& calls, Fault fault, int passFirst, const std::filesystem::path& only)
     : calls_(calls), fault_(fault)
 {

@@ -244,8 +244,6 @@ void patch(SystemCalls& calls, Fault fault)
 
 } // namespace
 
-bool faultExists(Fault) { return true; }
-
 Injected::Injected(SystemCalls& calls, Fault fault, int passFirst, const std::filesystem::path& only)
     : calls_(calls), fault_(fault)
 {
