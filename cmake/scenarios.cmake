@@ -28,5 +28,10 @@ function(tarnu_add_scenarios prefix sim plugin)
   if(NOT WIN32) # it sets a desktop of its own, which Windows, measuring the machine's, cannot give
     add_test(NAME ${prefix}example.session COMMAND ${run} ${options} --pictures ${CMAKE_BINARY_DIR}/pictures
                                                    ${PROJECT_SOURCE_DIR}/examples/session.qsim)
+    set_tests_properties(${prefix}example.session PROPERTIES FIXTURES_SETUP ${prefix}evening)
+    add_test(NAME ${prefix}example.pictureInReadme
+             COMMAND ${CMAKE_COMMAND} -DDRAWN=${CMAKE_BINARY_DIR}/pictures/03-evening.png
+                     -DSHOWN=${PROJECT_SOURCE_DIR}/docs/overlay.png -P ${PROJECT_SOURCE_DIR}/tests/checks/overlayPicture.cmake)
+    set_tests_properties(${prefix}example.pictureInReadme PROPERTIES FIXTURES_REQUIRED ${prefix}evening)
   endif()
 endfunction()

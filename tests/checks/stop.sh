@@ -4,7 +4,7 @@
 # last expectation fails: the run must end with a status that is no pass
 # (STATUS_CONTROL_C_EXIT, which Wine shows as 58), print no summary, and leave no
 # temporary folder. Run alone: the prefix's temporary folder is shared.
-# Usage: check-stop.sh WORK PROGRAM WINEPREFIX
+# Usage: stop.sh WORK PROGRAM WINEPREFIX
 work=$1 program=$2
 export WINEPREFIX="$3" WINEDEBUG=-all LC_ALL=C.UTF-8
 rm -rf "$work" && mkdir -p "$work" || exit 1
@@ -20,7 +20,7 @@ for i in $(seq 200); do
 done
 if [ $made = 0 ]; then
   kill -KILL $run
-  echo "check-stop: the run made no temporary data folder in 10 s"
+  echo "stop: the run made no temporary data folder in 10 s"
   exit 1
 fi
 sleep 0.5
@@ -29,15 +29,15 @@ wait $run
 status=$?
 cat "$work/output"
 if [ $status -ne 58 ]; then
-  echo "check-stop: the stopped run ended with status $status, not 58 (STATUS_CONTROL_C_EXIT)"
+  echo "stop: the stopped run ended with status $status, not 58 (STATUS_CONTROL_C_EXIT)"
   exit 1
 fi
 if grep -q "statements," "$work/output"; then
-  echo "check-stop: the stopped run printed a summary"
+  echo "stop: the stopped run printed a summary"
   exit 1
 fi
 if [ "$(temporary)" != "$before" ]; then
-  echo "check-stop: the stopped run left a temporary folder: $(temporary)"
+  echo "stop: the stopped run left a temporary folder: $(temporary)"
   exit 1
 fi
-echo "check-stop: stopped with status 58, no summary, no folder left"
+echo "stop: stopped with status 58, no summary, no folder left"
