@@ -441,3 +441,44 @@ TEST(SimInput, UnreadableStandardInputIsAnErrorNamingIt)
     }
 }
 #endif
+
+// A picture that cannot be made stops the scenario at its line, in the system's
+// words: a folder the system refuses, a background whose image data is damaged.
+TEST(SimPictures, PictureThatCannotBeMadeStopsTheScenario)
+{
+    qsim::DataFolder given;
+    if (!qsim::picturesAvailable()) {
+        const SimRun run = runFile("load\nframe shots/x.png\n", {"--pictures", support::utf8(given.path())});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(has(run.output, "case.qsim:2: error: " + std::string(qsim::noPictures))) << run.output;
+        return;
+    }
+    {
+        support::Injected refused(support::ownCalls(), support::Fault::CreateRefused, 0, given.path());
+        const SimRun folder =
+            runFile("load\nframe shots/x.png\n", {"--pictures", support::utf8(given.path())});
+        EXPECT_EQ(folder.status, 2);
+        EXPECT_TRUE(
+            has(folder.output,
+                "case.qsim:2: error: the picture 'shots/x.png': cannot make its folder: " + refused.says()))
+            << folder.output;
+    }
+    // A background whose header is whole and whose image data is not is found as it is decoded.
+    qsim::DataFolder pictures;
+    ASSERT_EQ(runFile(desktopHere(64, 64) + "load\nframe shot.png\n",
+                      {"--pictures", support::utf8(pictures.path())})
+                  .status,
+              0);
+    std::string png = support::readFile(pictures.path() / "shot.png");
+    const std::size_t data = png.find("IDAT");
+    ASSERT_NE(data, std::string::npos);
+    png.replace(data + 8, 16, std::string(16, '\x5a'));
+    const std::u8string name = (pictures.path() / "damaged.png").generic_u8string();
+    const std::string path(name.begin(), name.end());
+    support::writeFile(pictures.path() / "damaged.png", png);
+    const SimRun damaged = runFile("load\nbackground \"" + path + "\"\nframe\n");
+    EXPECT_EQ(damaged.status, 2);
+    EXPECT_TRUE(has(damaged.output, "case.qsim:2: error: cannot read background picture '" + path +
+                                        "': its image data is damaged\n"))
+        << damaged.output;
+}

@@ -261,36 +261,6 @@ TEST(SimRunner, StatementThatCannotRunStopsTheScenario)
             has(removal.output, "case.qsim:2: error: cannot remove the settings page: " + refused.says()))
             << removal.output;
     }
-    if (!qsim::picturesAvailable())
-        GTEST_SKIP() << "the checks above ran; this build draws no pictures, so the picture checks cannot";
-    {
-        support::Injected refused(support::ownCalls(), support::Fault::CreateRefused, 0, given.path());
-        const SimRun folder =
-            runFile("load\nframe shots/x.png\n", {"--pictures", support::utf8(given.path())});
-        EXPECT_EQ(folder.status, 2);
-        EXPECT_TRUE(
-            has(folder.output,
-                "case.qsim:2: error: the picture 'shots/x.png': cannot make its folder: " + refused.says()))
-            << folder.output;
-    }
-    // A background whose header is whole and whose image data is not is found as it is decoded.
-    qsim::DataFolder pictures;
-    ASSERT_EQ(runFile(desktopHere(64, 64) + "load\nframe shot.png\n",
-                      {"--pictures", support::utf8(pictures.path())})
-                  .status,
-              0);
-    std::string png = support::readFile(pictures.path() / "shot.png");
-    const std::size_t data = png.find("IDAT");
-    ASSERT_NE(data, std::string::npos);
-    png.replace(data + 8, 16, std::string(16, '\x5a'));
-    const std::u8string name = (pictures.path() / "damaged.png").generic_u8string();
-    const std::string path(name.begin(), name.end());
-    support::writeFile(pictures.path() / "damaged.png", png);
-    const SimRun damaged = runFile("load\nbackground \"" + path + "\"\nframe\n");
-    EXPECT_EQ(damaged.status, 2);
-    EXPECT_TRUE(has(damaged.output, "case.qsim:2: error: cannot read background picture '" + path +
-                                        "': its image data is damaged\n"))
-        << damaged.output;
 }
 
 // Only play finds some mistakes (a level score at a match end, a console line the
