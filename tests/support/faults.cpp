@@ -1,9 +1,10 @@
 // What the faults of every platform share: the action a Meanwhile runs, once at a
-// time, and this program's own table of file calls.
+// time, the calls it stood in for, and this program's own table of file calls.
 #include "faults.h"
 
 #include <utility>
 
+#include "faultSlots.h"
 #include "systemFile.h"
 
 namespace support {
@@ -13,8 +14,9 @@ int meanwhileRan = 0;
 bool meanwhileRunning = false;
 } // namespace
 
-void startMeanwhile(std::function<void()> meanwhile)
+void startMeanwhile(files::os::SystemCalls& calls, std::function<void()> meanwhile)
 {
+    faultSlots::meanwhileReal = calls;
     meanwhileRuns = std::move(meanwhile);
     meanwhileRan = 0;
 }
@@ -29,6 +31,8 @@ void runMeanwhile()
     meanwhileRuns();
     meanwhileRunning = false;
 }
+
+Meanwhile::~Meanwhile() { calls_ = faultSlots::meanwhileReal; }
 
 int Meanwhile::ran() const { return meanwhileRan; }
 

@@ -73,8 +73,8 @@ private:
     files::os::SystemCalls& calls_;
 };
 
-// What each platform's Meanwhile runs at its call, and sets up.
-void startMeanwhile(std::function<void()> meanwhile);
+// What each platform's Meanwhile sets up (keeping the calls it stands in for) and runs at its call.
+void startMeanwhile(files::os::SystemCalls& calls, std::function<void()> meanwhile);
 void runMeanwhile();
 
 // Counts calls without failing any.

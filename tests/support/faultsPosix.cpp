@@ -9,6 +9,7 @@
 #include <system_error>
 #include <utility>
 
+#include "faultSlots.h"
 #include "faults.h"
 #include "systemCallsPosix.h"
 #include "systemFile.h"
@@ -18,52 +19,39 @@ namespace {
 
 using files::os::SystemCalls;
 
-constexpr int faultCount = static_cast<int>(Fault::NoSuchDevice) + 1;
-
-// What a fault needs while it is injected; the failing calls, plain functions, find it here.
-struct Slot {
-    SystemCalls real;
-    int passFirst = 0;
-    int seen = 0;
-    std::string only, onlyCanonical; // empty: every call
-    bool onlyFolder = false;
+// The file a fault is for: by its names, and by its device and number once open.
+struct Only {
+    std::string name, canonical; // empty: every file
+    bool folder = false;
     dev_t device = 0;
     ino_t inode = 0;
 };
-Slot slots[faultCount];
-
-Slot& slot(Fault fault) { return slots[static_cast<int>(fault)]; }
+using Slot = faultSlots::Slot<Only>;
+Slot& slot(Fault fault) { return faultSlots::slot<Only>(fault); }
+template <class On> bool fires(Fault fault, On on) { return faultSlots::fires<Only>(fault, on); }
+using faultSlots::meanwhileReal;
 
 bool inFolder(const Slot& at, std::string_view path)
 {
-    return path == at.only || path == at.onlyCanonical || path.starts_with(at.only + "/") ||
-           path.starts_with(at.onlyCanonical + "/");
+    return path == at.only.name || path == at.only.canonical || path.starts_with(at.only.name + "/") ||
+           path.starts_with(at.only.canonical + "/");
 }
 
 // Whether a call on the open file, or on the named one, is one the fault is for.
 bool within(const Slot& at, int file)
 {
-    if (at.only.empty())
+    if (at.only.name.empty())
         return true;
     struct stat status {};
-    if (!at.onlyFolder)
-        return at.real.fstat(file, &status) == 0 && status.st_dev == at.device && status.st_ino == at.inode;
+    if (!at.only.folder)
+        return at.real.fstat(file, &status) == 0 && status.st_dev == at.only.device &&
+               status.st_ino == at.only.inode;
     char path[PATH_MAX];
     const std::string link = "/proc/self/fd/" + std::to_string(file);
     const ssize_t length = ::readlink(link.c_str(), path, sizeof path);
     return length > 0 && inFolder(at, std::string_view(path, static_cast<std::size_t>(length)));
 }
-bool within(const Slot& at, const char* path) { return at.only.empty() || inFolder(at, path); }
-
-// Counts the call, and says whether it fails: one the fault is for, after the ones that pass.
-template <class On> bool fires(Fault fault, On on)
-{
-    Slot& at = slot(fault);
-    if (!within(at, on))
-        return false;
-    ++at.seen;
-    return at.passFirst-- <= 0;
-}
+bool within(const Slot& at, const char* path) { return at.only.name.empty() || inFolder(at, path); }
 
 int fail(int error)
 {
@@ -209,13 +197,13 @@ Injected::Injected(SystemCalls& calls, Fault fault, int passFirst, const std::fi
     : calls_(calls), fault_(fault)
 {
     Slot& at = slot(fault);
-    at = Slot{calls, passFirst, 0, only.string(), {}, false, 0, 0};
+    at = Slot{calls, passFirst, 0, {only.string(), {}, false, 0, 0}};
     struct stat status {};
     if (!only.empty() && ::stat(only.c_str(), &status) == 0) {
-        at.onlyCanonical = std::filesystem::canonical(only).string();
-        at.onlyFolder = S_ISDIR(status.st_mode);
-        at.device = status.st_dev;
-        at.inode = status.st_ino;
+        at.only.canonical = std::filesystem::canonical(only).string();
+        at.only.folder = S_ISDIR(status.st_mode);
+        at.only.device = status.st_dev;
+        at.only.inode = status.st_ino;
     }
     patch(calls, fault);
 }
@@ -226,14 +214,9 @@ std::string Injected::says() const { return std::generic_category().message(erro
 
 int Injected::seen() const { return slot(fault_).seen; }
 
-namespace {
-SystemCalls meanwhileReal;
-} // namespace
-
 Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile) : calls_(calls)
 {
-    meanwhileReal = calls;
-    startMeanwhile(std::move(meanwhile));
+    startMeanwhile(calls, std::move(meanwhile));
     switch (at) {
     case At::Write:
         calls.write = [](int file, const void* bytes, std::size_t size) {
@@ -264,7 +247,5 @@ Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile)
         break;
     }
 }
-
-Meanwhile::~Meanwhile() { calls_ = meanwhileReal; }
 
 } // namespace support

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "faultSlots.h"
 #include "faults.h"
 #include "systemCallsWindows.h"
 #include "systemFile.h"
@@ -16,21 +17,17 @@ namespace {
 
 using files::os::SystemCalls;
 
-constexpr int faultCount = static_cast<int>(Fault::NoSuchDevice) + 1;
-
-// What a fault needs while it is injected; the failing calls, plain functions, find it here.
-struct Slot {
-    SystemCalls real;
-    int passFirst = 0;
-    int seen = 0;
-    std::wstring only, onlyFinal; // empty: every call
-    bool onlyFolder = false;
+// The file a fault is for: by its name, its final name, and its volume and index once open.
+struct Only {
+    std::wstring name, final; // empty: every file
+    bool folder = false;
     DWORD volume = 0;
     ULONGLONG index = 0;
 };
-Slot slots[faultCount];
-
-Slot& slot(Fault fault) { return slots[static_cast<int>(fault)]; }
+using Slot = faultSlots::Slot<Only>;
+Slot& slot(Fault fault) { return faultSlots::slot<Only>(fault); }
+template <class On> bool fires(Fault fault, On on) { return faultSlots::fires<Only>(fault, on); }
+using faultSlots::meanwhileReal;
 SystemCalls& real(Fault fault) { return slot(fault).real; }
 
 bool identify(HANDLE file, DWORD& volume, ULONGLONG& index)
@@ -62,25 +59,15 @@ bool inFolder(std::wstring_view path, const std::wstring& folder)
 // Whether a call on the open file, or on the named one, is one the fault is for.
 bool within(const Slot& at, HANDLE file)
 {
-    if (at.only.empty())
+    if (at.only.name.empty())
         return true;
-    if (at.onlyFolder)
-        return inFolder(finalName(at.real, file), at.onlyFinal);
+    if (at.only.folder)
+        return inFolder(finalName(at.real, file), at.only.final);
     DWORD volume = 0;
     ULONGLONG index = 0;
-    return identify(file, volume, index) && volume == at.volume && index == at.index;
+    return identify(file, volume, index) && volume == at.only.volume && index == at.only.index;
 }
-bool within(const Slot& at, LPCWSTR path) { return at.only.empty() || inFolder(path, at.only); }
-
-// Counts the call, and says whether it fails: one the fault is for, after the ones that pass.
-template <class On> bool fires(Fault fault, On on)
-{
-    Slot& at = slot(fault);
-    if (!within(at, on))
-        return false;
-    ++at.seen;
-    return at.passFirst-- <= 0;
-}
+bool within(const Slot& at, LPCWSTR path) { return at.only.name.empty() || inFolder(path, at.only.name); }
 
 // Whether the open file bears a scratch copy's name (`.NAME.N.tmp`): a flush of it
 // makes the copy reach the disk, a flush of the file it became, the move.
@@ -248,14 +235,14 @@ Injected::Injected(SystemCalls& calls, Fault fault, int passFirst, const std::fi
     : calls_(calls), fault_(fault)
 {
     Slot& at = slot(fault);
-    at = Slot{calls, passFirst, 0, only.native(), {}, false, 0, 0};
+    at = Slot{calls, passFirst, 0, {only.native(), {}, false, 0, 0}};
     if (!only.empty()) {
         const HANDLE file =
             CreateFileW(only.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        identify(file, at.volume, at.index);
-        at.onlyFinal = finalName(calls, file);
-        at.onlyFolder = std::filesystem::is_directory(only);
+        identify(file, at.only.volume, at.only.index);
+        at.only.final = finalName(calls, file);
+        at.only.folder = std::filesystem::is_directory(only);
         CloseHandle(file);
     }
     patch(calls, fault);
@@ -270,14 +257,9 @@ std::string Injected::says() const
 
 int Injected::seen() const { return slot(fault_).seen; }
 
-namespace {
-SystemCalls meanwhileReal;
-} // namespace
-
 Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile) : calls_(calls)
 {
-    meanwhileReal = calls;
-    startMeanwhile(std::move(meanwhile));
+    startMeanwhile(calls, std::move(meanwhile));
     switch (at) {
     case At::Write:
         calls.WriteFile = [](HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written,
@@ -312,7 +294,5 @@ Meanwhile::Meanwhile(SystemCalls& calls, At at, std::function<void()> meanwhile)
         break;
     }
 }
-
-Meanwhile::~Meanwhile() { calls_ = meanwhileReal; }
 
 } // namespace support
