@@ -1,26 +1,21 @@
 // A quillfort-sim run: its input, options, output, pictures and folders.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
-#include <limits>
+#include <optional>
 #include <sstream>
 #include <thread>
 
-#if defined(_WIN32)
-#  include <windows.h>
-#else
+#if !defined(_WIN32)
 #  include <fcntl.h>
 #  include <signal.h>
 #  include <sys/stat.h>
-#  include <sys/wait.h>
 #  include <unistd.h>
 #endif
 
 #include "cli.h"
 #include "picture.h"
 #include "runner.h"
-#include "scenario.h"
 #include "support/program.h"
 #include "support/session.h"
 #include "support/simRun.h"

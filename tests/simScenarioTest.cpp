@@ -2,35 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <sstream>
-#include <thread>
 
-#if defined(_WIN32)
-#  include <windows.h>
-#else
-#  include <fcntl.h>
-#  include <signal.h>
-#  include <sys/stat.h>
-#  include <sys/wait.h>
-#  include <unistd.h>
-#endif
-
-#include "cli.h"
-#include "picture.h"
-#include "runner.h"
 #include "scenario.h"
-#include "support/program.h"
-#include "support/session.h"
-#include "support/simRun.h"
-
-using support::desktopHere;
-using support::has;
-using support::runFile;
-using support::runInput;
-using support::runPath;
-using support::SimRun;
 
 namespace {
 

@@ -1,35 +1,18 @@
 // quillfort-sim's verdicts: expectations, exit statuses, and what stops a scenario.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
-#include <limits>
-#include <sstream>
-#include <thread>
-
-#if defined(_WIN32)
-#  include <windows.h>
-#else
-#  include <fcntl.h>
-#  include <signal.h>
+#if !defined(_WIN32)
 #  include <sys/stat.h>
-#  include <sys/wait.h>
-#  include <unistd.h>
 #endif
 
-#include "cli.h"
 #include "picture.h"
 #include "runner.h"
-#include "scenario.h"
-#include "support/program.h"
 #include "support/session.h"
 #include "support/simRun.h"
 
 using support::desktopHere;
 using support::has;
 using support::runFile;
-using support::runInput;
-using support::runPath;
 using support::SimRun;
 
 TEST(SimRunner, PassingScenarioPrintsLogCommandsAndSummary)
