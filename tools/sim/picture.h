@@ -39,6 +39,26 @@ Background readBackground(const std::string& name);
 std::string renderPicture(std::span<const simhost::CanvasCall> calls, int width, int height,
                           const BackgroundImage* background, std::string& problem);
 
+// Plays the canvas calls in order onto a drawing: SetPosition moves the pen, and the
+// others draw where it stands. `Drawing` has setColor(const std::uint8_t (&)[4]),
+// fillBox(x, y, width, height) and drawString(x, y, xScale, yScale, text).
+template <class Drawing> void replayCalls(std::span<const simhost::CanvasCall> calls, Drawing& drawing)
+{
+    using Kind = simhost::CanvasCall::Kind;
+    double x = 0, y = 0;
+    for (const simhost::CanvasCall& call : calls) {
+        switch (call.kind) {
+        case Kind::SetPosition:
+            x = call.x;
+            y = call.y;
+            break;
+        case Kind::SetColor: drawing.setColor(call.color); break;
+        case Kind::FillBox: drawing.fillBox(x, y, call.x, call.y); break;
+        case Kind::DrawString: drawing.drawString(x, y, call.x, call.y, call.text); break;
+        }
+    }
+}
+
 // Decodes a PNG's bytes of the size its header gives (the drawing's part of readBackground).
 std::shared_ptr<const BackgroundImage> decodePicture(const std::string& png, int width, int height,
                                                      std::string& problem);

@@ -2,7 +2,9 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "picture.h"
 
@@ -48,39 +50,38 @@ void paintBackground(cairo_t* cairo, cairo_surface_t* picture, int width, int he
     cairo_pattern_destroy(gradient);
 }
 
-void replay(cairo_t* cairo, std::span<const simhost::CanvasCall> calls)
-{
-    using Kind = simhost::CanvasCall::Kind;
-    double x = 0, y = 0;
-    cairo_select_font_face(cairo, "DejaVu Sans Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cairo, fontSize);
-    cairo_font_extents_t font;
-    cairo_font_extents(cairo, &font);
-    for (const simhost::CanvasCall& call : calls) {
-        switch (call.kind) {
-        case Kind::SetPosition:
-            x = call.x;
-            y = call.y;
-            break;
-        case Kind::SetColor:
-            cairo_set_source_rgba(cairo, call.color[0] / 255.0, call.color[1] / 255.0, call.color[2] / 255.0,
-                                  call.color[3] / 255.0);
-            break;
-        case Kind::FillBox:
-            cairo_rectangle(cairo, x, y, call.x, call.y);
-            cairo_fill(cairo);
-            break;
-        case Kind::DrawString:
-            cairo_save(cairo);
-            cairo_translate(cairo, x, y);
-            cairo_scale(cairo, call.x, call.y);
-            cairo_move_to(cairo, 0, font.ascent);
-            cairo_show_text(cairo, call.text.c_str());
-            cairo_restore(cairo);
-            break;
-        }
+// The canvas calls drawn with Cairo, in the host's font.
+class CairoDrawing {
+public:
+    explicit CairoDrawing(cairo_t* cairo) : cairo_(cairo)
+    {
+        cairo_select_font_face(cairo, "DejaVu Sans Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+        cairo_set_font_size(cairo, fontSize);
+        cairo_font_extents(cairo, &font_);
     }
-}
+    void setColor(const std::uint8_t (&color)[4])
+    {
+        cairo_set_source_rgba(cairo_, color[0] / 255.0, color[1] / 255.0, color[2] / 255.0, color[3] / 255.0);
+    }
+    void fillBox(double x, double y, double width, double height)
+    {
+        cairo_rectangle(cairo_, x, y, width, height);
+        cairo_fill(cairo_);
+    }
+    void drawString(double x, double y, double xScale, double yScale, const std::string& text)
+    {
+        cairo_save(cairo_);
+        cairo_translate(cairo_, x, y);
+        cairo_scale(cairo_, xScale, yScale);
+        cairo_move_to(cairo_, 0, font_.ascent);
+        cairo_show_text(cairo_, text.c_str());
+        cairo_restore(cairo_);
+    }
+
+private:
+    cairo_t* cairo_;
+    cairo_font_extents_t font_{};
+};
 
 } // namespace
 
@@ -115,7 +116,8 @@ std::string renderPicture(std::span<const simhost::CanvasCall> calls, int width,
     Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height), cairo_surface_destroy);
     Context cairo(cairo_create(surface.get()), cairo_destroy);
     paintBackground(cairo.get(), background ? background->surface.get() : nullptr, width, height);
-    replay(cairo.get(), calls);
+    CairoDrawing drawing(cairo.get());
+    replayCalls(calls, drawing);
     std::string png;
     const auto write = [](void* closure, const unsigned char* data, unsigned int length) {
         static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);

@@ -199,23 +199,24 @@ void drawText(const Canvas& canvas, double x, double y, double scaleX, double sc
     }
 }
 
-void replay(const Canvas& canvas, std::span<const simhost::CanvasCall> calls)
-{
-    using Kind = simhost::CanvasCall::Kind;
-    double x = 0, y = 0;
-    std::uint8_t colour[4] = {0, 0, 0, 255};
-    for (const simhost::CanvasCall& call : calls) {
-        switch (call.kind) {
-        case Kind::SetPosition:
-            x = call.x;
-            y = call.y;
-            break;
-        case Kind::SetColor: std::copy_n(call.color, 4, colour); break;
-        case Kind::FillBox: fill(canvas, within(canvas, x, y, x + call.x, y + call.y), colour); break;
-        case Kind::DrawString: drawText(canvas, x, y, call.x, call.y, call.text, colour); break;
-        }
+// The canvas calls drawn with GDI onto the canvas, in the colour last set.
+class GdiDrawing {
+public:
+    explicit GdiDrawing(const Canvas& canvas) : canvas_(canvas) {}
+    void setColor(const std::uint8_t (&color)[4]) { std::copy_n(color, 4, colour_); }
+    void fillBox(double x, double y, double width, double height)
+    {
+        fill(canvas_, within(canvas_, x, y, x + width, y + height), colour_);
     }
-}
+    void drawString(double x, double y, double xScale, double yScale, const std::string& text)
+    {
+        drawText(canvas_, x, y, xScale, yScale, text, colour_);
+    }
+
+private:
+    const Canvas& canvas_;
+    std::uint8_t colour_[4] = {0, 0, 0, 255};
+};
 
 // The canvas as PNG bytes: opaque, so written as 24-bit colour.
 HRESULT encode(IWICImagingFactory* factory, const Canvas& canvas, std::string& png)
@@ -371,7 +372,8 @@ std::string renderPicture(std::span<const simhost::CanvasCall> calls, int width,
     SetGraphicsMode(canvas.dc(), GM_ADVANCED);
     SetBkMode(canvas.dc(), TRANSPARENT);
     SetTextAlign(canvas.dc(), TA_TOP | TA_LEFT | TA_NOUPDATECP);
-    replay(canvas, calls);
+    GdiDrawing drawing(canvas);
+    replayCalls(calls, drawing);
     SelectObject(canvas.dc(), previousFont);
     DeleteObject(font);
     std::string png;
